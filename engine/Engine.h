@@ -1,0 +1,143 @@
+// The real-time groove engine: commands in, timed hits, voices and a mastered stereo signal out.
+#pragma once
+
+#include "engine/Command.h"
+#include "engine/EngineParams.h"
+#include "engine/RollSnapshot.h"
+#include "engine/View.h"
+#include "patterns/Roll.h"
+
+#include <juce_core/juce_core.h>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+namespace vl
+{
+
+struct Bank;
+
+// The eight lanes' current patterns and seeds at one moment: history and bookmarks hold these.
+struct HistoryEntry
+{
+    std::array<Pattern, numLanes> patterns {};
+    std::array<std::uint32_t, numLanes> seeds {};
+};
+
+class Engine
+{
+public:
+    static constexpr int maxChunk = 256;
+    static constexpr int maxPending = 512;
+    static constexpr int historySize = 16;
+    static constexpr int bookmarkSlots = 32;
+
+    // A hit waiting for its sample.
+    struct Pending
+    {
+        std::int64_t time = 0;
+        int lane = 0;
+        std::uint8_t on = 1;
+        std::uint8_t ghost = 0;
+        std::uint8_t accent = 0;
+        std::uint8_t stepReverse = 0;
+        std::int8_t pitch = 0;
+        std::int8_t nudge = 0;
+        std::uint16_t chip = 0;
+        float velocity = 0.0f;
+        float sixteenthSamples = 0.0f;
+        bool reverse = false;
+        std::uint32_t sixteenth = 0;
+    };
+
+    Engine();
+
+    // Message thread, audio stopped. Patterns are generated the first time only.
+    void prepare (double sampleRate, int recorderMinutes);
+
+    // Audio thread. Renders n (1..256) frames into left and right, overwriting them.
+    void processChunk (const EngineParams& p, double bpm, double ppq, bool playing, float* left, float* right, int n);
+
+    // Any non-audio thread. False when the queue was full and the command dropped.
+    bool post (const Command& command) { return commands.post (command); }
+
+    // Any non-audio thread. Calls use with a consistent copy of the view; false when the engine kept writing.
+    bool readView (const std::function<void (const View&)>& use) const { return view.read (use); }
+
+    // Message thread. Copies the published roll under snapLock (the audio thread only tries it).
+    RollSnapshot publishedRoll() const;
+
+    // Message thread. The roll that the next RestoreRoll command takes over.
+    void setRestoreSnapshot (const RollSnapshot& snapshot);
+
+    // Message thread or a job: the EGEN groove, written into the idle buffer and then made live.
+    void setCustomDna (const std::array<float, 48>& values);
+
+    double sampleRate() const { return rate; }
+    bool isPrepared() const { return prepared; }
+
+    // Shared single atomics.
+    std::atomic<const Bank*> bank { nullptr };
+    std::atomic<double> bpm { 124.0 };
+    std::atomic<int> midiNote { -1 };
+    std::atomic<std::int64_t> bar { 0 };
+    std::atomic<bool> playing { false };
+
+    // Audio-thread state below; public so tests and the later stages can inspect it between chunks.
+    Roll roll;
+    std::int64_t lastMutBar = -1;
+    std::uint32_t seedAll = 375313;
+    bool wasPlaying = false;
+    bool resync = true;
+    double expectedPpq = 0.0;
+    std::int64_t nextSixteenth = 0;
+    std::int64_t sampleCounter = 0;
+
+    std::array<Pending, maxPending> pending {};
+    std::atomic<int> pendingCount { 0 };
+    std::array<int, numLanes> lastChip {};
+
+    std::array<float, numLanes> laneGate {};
+    std::array<float, numLanes> laneGateShown {};
+    std::array<float, numLanes> flash {};
+    std::array<float, numLanes> meter {};
+    float arcLevel = 1.0f;
+
+    std::array<HistoryEntry, historySize> history {};
+    int historyHead = 0;
+    int historyCount = 0;
+
+    std::array<HistoryEntry, bookmarkSlots> bookmarks {};
+    std::array<std::uint64_t, bookmarkSlots> bookmarkPosition {};
+    std::array<bool, bookmarkSlots> bookmarkValid {};
+
+private:
+    void runCommand (const Command& command, const EngineParams& p, const std::array<LaneGen, numLanes>& gens);
+    void restoreRoll();
+    void followTransport (const EngineParams& p, double bpm, double ppq, bool playing, int n);
+    void renderLanes (const EngineParams& p, int n);
+    void mixToOutput (const EngineParams& p, float* left, float* right, int n);
+    void publishView (const EngineParams& p, double ppq);
+    void publishRoll();
+
+    double rate = 48000.0;
+    bool prepared = false;
+
+    // Per-lane stereo buses, sized in prepare.
+    std::array<std::vector<float>, numLanes> busLeft;
+    std::array<std::vector<float>, numLanes> busRight;
+
+    CommandQueue commands;
+    RollSnapshot restoreSnapshot {};
+    std::array<std::array<float, 48>, 2> customDna {};
+    std::atomic<int> liveCustomDna { 0 };
+
+    PublishedView view;
+    mutable juce::SpinLock snapLock;
+    RollSnapshot published {};
+};
+
+} // namespace vl
