@@ -76,6 +76,12 @@ public:
     // Message thread or a job: the EGEN groove, written into the idle buffer and then made live.
     void setCustomDna (const std::array<float, 48>& values);
 
+    // Audio thread (or a test between chunks): the EGEN groove buffer currently live.
+    const std::array<float, 48>& liveCustomGroove() const
+    {
+        return customDna[(size_t) liveCustomDna.load (std::memory_order_acquire)];
+    }
+
     double sampleRate() const { return rate; }
     bool isPrepared() const { return prepared; }
 
