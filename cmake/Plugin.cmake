@@ -61,3 +61,8 @@ endfunction()
 
 # The Standalone app is a convenience; LV2 is the format users of this plug-in load.
 set(VIRL_LV2_BUNDLE "${CMAKE_BINARY_DIR}/Virl_artefacts/${CMAKE_BUILD_TYPE}/LV2/VIRL.lv2")
+
+add_custom_command(TARGET Virl_LV2 POST_BUILD
+    COMMAND "${CMAKE_COMMAND}" -DBUNDLE=${VIRL_LV2_BUNDLE} -DURI=${VIRL_LV2URI}
+            -P "${CMAKE_SOURCE_DIR}/cmake/TidyLv2Ttl.cmake"
+    VERBATIM)
