@@ -1,0 +1,92 @@
+// Shared helpers of the host tests: where the built bundle is, and how to read JUCE's saved state.
+#pragma once
+
+#include "host/Instance.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <regex>
+#include <string>
+
+namespace virltest
+{
+
+inline const std::string pluginUri = VIRL_LV2URI;
+inline const std::string lv2Dir = VIRL_LV2_DIR;
+inline const std::string bundleDir = lv2Dir + "/VIRL.lv2";
+
+/** An instance of the built bundle; null (with the reason in `error`) when it cannot start. */
+inline std::unique_ptr<vh::Instance> makeInstance (vh::World& world, std::string& error, uint32_t maxBlock = 4096)
+{
+    if (world.findPlugin (pluginUri) == nullptr && ! world.load (bundleDir, error))
+        return nullptr;
+    vh::InstanceOptions options;
+    options.maxBlockLength = maxBlock;
+    return vh::Instance::create (world, pluginUri, options, error);
+}
+
+/** Decodes JUCE's MemoryBlock::toBase64Encoding text: "<size>." then 6 bits per character, lowest bit first. */
+inline std::optional<std::string> decodeJuceBase64 (const std::string& text)
+{
+    static const std::string alphabet = ".ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+";
+    const auto dot = text.find ('.');
+    if (dot == std::string::npos || dot == 0)
+        return std::nullopt;
+    const auto size = std::stoul (text.substr (0, dot));
+    std::string bytes (size, '\0');
+    size_t bit = 0;
+    for (size_t i = dot + 1; i < text.size(); ++i)
+    {
+        const auto value = alphabet.find (text[i]);
+        if (value == std::string::npos)
+            return std::nullopt;
+        for (int b = 0; b < 6; ++b, ++bit)
+            if (bit / 8 < size && ((value >> b) & 1u) != 0)
+                bytes[bit / 8] = (char) (bytes[bit / 8] | (1 << (bit % 8)));
+    }
+    return bytes;
+}
+
+/** The XML document inside the plug-in's state as saved through lilv, or nullopt. */
+inline std::optional<std::string> stateXml (const std::string& turtle)
+{
+    const auto key = "<" + pluginUri + ":StateString>";
+    const auto at = turtle.find (key);
+    const auto open = at == std::string::npos ? at : turtle.find ('"', at + key.size());
+    const auto close = open == std::string::npos ? open : turtle.find ('"', open + 1);
+    if (close == std::string::npos)
+        return std::nullopt;
+    const auto block = decodeJuceBase64 (turtle.substr (open + 1, close - open - 1));
+    // JUCE's binary XML: magic "VC2!", a 32-bit size, the text, a zero byte.
+    if (! block || block->size() < 9 || block->compare (0, 4, "VC2!") != 0)
+        return std::nullopt;
+    return std::string (block->c_str() + 8);
+}
+
+/** The saved value of one parameter in the state's XML, or nullopt. */
+inline std::optional<double> savedParameter (const std::string& xml, const std::string& id)
+{
+    std::smatch match;
+    if (! std::regex_search (xml, match, std::regex ("<PARAM id=\"" + id + "\" value=\"([^\"]*)\"")))
+        return std::nullopt;
+    return std::stod (match[1].str());
+}
+
+/** Runs a shell command and returns its exit status and everything it printed. */
+inline std::pair<int, std::string> runCommand (const std::string& command)
+{
+    std::string output;
+    FILE* pipe = ::popen ((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr)
+        return { -1, output };
+    char buffer[4096];
+    while (const auto n = std::fread (buffer, 1, sizeof buffer, pipe))
+        output.append (buffer, n);
+    const int status = ::pclose (pipe);
+    return { WIFEXITED (status) ? WEXITSTATUS (status) : -1, output };
+}
+
+} // namespace virltest
