@@ -1,6 +1,7 @@
 #include "engine/Engine.h"
 
 #include "family/Random.h"
+#include "family/Dna.h"
 #include "patterns/Generate.h"
 
 #include <algorithm>
@@ -48,7 +49,7 @@ void Engine::processChunk (const EngineParams& p, double tempo, double ppq, bool
 {
     n = std::clamp (n, 0, maxChunk);
 
-    std::array<LaneGen, numLanes> gens;
+    Gens gens;
     for (size_t i = 0; i < gens.size(); ++i)
     {
         const auto& l = p.lanes[i];
@@ -57,9 +58,19 @@ void Engine::processChunk (const EngineParams& p, double tempo, double ppq, bool
 
     commands.drain ([&] (const Command& c) { runCommand (c, p, gens); });
 
+    Groove groove;
+    if (p.dna == 7)
+        groove = liveCustomGroove();
+    else
+    {
+        const auto& dna = gv::dnaTable (p.dna);
+        std::copy (dna.timing.begin(), dna.timing.end(), groove.begin());
+        std::copy (dna.accent.begin(), dna.accent.end(), groove.begin() + 16);
+        std::copy (dna.ghost.begin(), dna.ghost.end(), groove.begin() + 32);
+    }
     bpm.store (tempo, std::memory_order_relaxed);
 
-    followTransport (p, tempo, ppq, isPlaying, n);
+    followTransport (p, gens, groove, tempo, ppq, isPlaying, n);
 
     wasPlaying = isPlaying;
     playing.store (isPlaying, std::memory_order_relaxed);
@@ -79,41 +90,57 @@ void Engine::processChunk (const EngineParams& p, double tempo, double ppq, bool
     publishRoll();
 }
 
-void Engine::runCommand (const Command& command, const EngineParams& p, const std::array<LaneGen, numLanes>& gens)
+void Engine::runCommand (const Command& command, const EngineParams&, const Gens& gens)
 {
-    juce::ignoreUnused (p, gens);
     switch (command.kind)
     {
+        case NextAll: nextAll ((std::uint32_t) command.seed, gens); break;
+        case NextLane: nextLane (command.lane, (std::uint32_t) command.seed, gens); break;
+        case Back: back (gens); break;
+        case SetBookmark: setBookmark (command.slot); break;
+        case RecallBookmark: recallBookmark (command.slot, gens); break;
         case RestoreRoll: restoreRoll(); break;
-        default: break; // variants, history and bookmarks arrive with the composition stage
+        default: break;
     }
 }
 
-void Engine::restoreRoll()
-{
-    for (int i = 0; i < numLanes; ++i)
-    {
-        const auto& saved = restoreSnapshot.lanes[i];
-        roll.setBase (i, saved.basePattern, saved.seed, saved.baseBar);
-    }
-    seedAll = restoreSnapshot.seedAll;
-    lastMutBar = -1;
-    resync = true;
-}
-
-void Engine::followTransport (const EngineParams& p, double tempo, double ppq, bool isPlaying, int n)
-{
-    // Scheduling sixteenths onto the lanes comes with the composition stage; until then the
-    // transport only has to stop cleanly.
-    juce::ignoreUnused (p, tempo, ppq, n);
-    if (! isPlaying && wasPlaying)
-        pendingCount.store (0, std::memory_order_release);
-}
-
+// Walks the chunk from hit to hit: every pending hit fires at its sample (late ones at the first),
+// and the voices render the stretches in between.
 void Engine::renderLanes (const EngineParams& p, int n)
 {
-    // Voices fill the lane buses once the sound stage exists; the buses stay silent until then.
-    juce::ignoreUnused (p, n);
+    juce::ignoreUnused (p);
+    int pos = 0;
+    while (pos < n)
+    {
+        const std::int64_t now = sampleCounter + pos;
+        std::int64_t nextTime = sampleCounter + n;
+        for (int i = 0; i < pendingCount.load (std::memory_order_relaxed);)
+        {
+            if (pending[(size_t) i].time <= now)
+            {
+                const Pending hit = pending[(size_t) i];
+                const int last = pendingCount.load (std::memory_order_relaxed) - 1;
+                pending[(size_t) i] = pending[(size_t) last];
+                pendingCount.store (last, std::memory_order_release);
+                fireHit (hit, now);
+            }
+            else
+            {
+                nextTime = std::min (nextTime, pending[(size_t) i].time);
+                ++i;
+            }
+        }
+        const int until = (int) std::min<std::int64_t> (n, nextTime - sampleCounter);
+        // Voices render [pos, until) here once they exist.
+        pos = std::max (until, pos + 1);
+    }
+}
+
+void Engine::fireHit (const Pending& hit, std::int64_t sample)
+{
+    flash[(size_t) hit.lane] = 1.0f;
+    if (probe.fired != nullptr)
+        probe.fired (probe.context, hit, sample);
 }
 
 void Engine::mixToOutput (const EngineParams& p, float* left, float* right, int n)

@@ -35,6 +35,9 @@ public:
     static constexpr int historySize = 16;
     static constexpr int bookmarkSlots = 32;
 
+    using Groove = std::array<float, 48>; // timing, accent, ghost: 16 steps each
+    using Gens = std::array<LaneGen, numLanes>;
+
     // A hit waiting for its sample.
     struct Pending
     {
@@ -51,6 +54,17 @@ public:
         float sixteenthSamples = 0.0f;
         bool reverse = false;
         std::uint32_t sixteenth = 0;
+    };
+
+    // Lets tests and tools watch the engine's decisions without touching the audio path:
+    // plain function pointers, called on the audio thread, must neither allocate nor block.
+    struct Probe
+    {
+        void* context = nullptr;
+        // A hit entered the pending queue; offset16 is its groove offset in sixteenths.
+        void (*scheduled) (void* context, const Pending& hit, float offset16) = nullptr;
+        // A hit fired at absolute sample `sample`.
+        void (*fired) (void* context, const Pending& hit, std::int64_t sample) = nullptr;
     };
 
     Engine();
@@ -116,15 +130,40 @@ public:
     int historyHead = 0;
     int historyCount = 0;
 
+    float bassBendTarget = 0.0f; // semitones the bass glides toward during this bar
+    bool bassGateOpen = false;
+    Probe probe;
+
     std::array<HistoryEntry, bookmarkSlots> bookmarks {};
-    std::array<std::uint64_t, bookmarkSlots> bookmarkPosition {};
-    std::array<bool, bookmarkSlots> bookmarkValid {};
+    std::array<std::atomic<std::uint64_t>, bookmarkSlots> bookmarkPosition {};
+    std::array<std::atomic<bool>, bookmarkSlots> bookmarkValid {};
 
 private:
-    void runCommand (const Command& command, const EngineParams& p, const std::array<LaneGen, numLanes>& gens);
+    void runCommand (const Command& command, const EngineParams& p, const Gens& gens);
+    void emptyPending() { pendingCount.store (0, std::memory_order_release); }
+    void appendPending (const Pending& hit);
     void restoreRoll();
-    void followTransport (const EngineParams& p, double bpm, double ppq, bool playing, int n);
+    void followTransport (const EngineParams& p, const Gens& gens, const Groove& groove, double bpm, double ppq,
+                          bool playing, int n);
+    void relocate (const EngineParams& p, const Gens& gens, double bpm, double ppq);
+    void onBar (const EngineParams& p, std::int64_t bar, double bpm, const Gens& gens);
+    void replayMutations (const EngineParams& p, const Gens& gens, std::int64_t from, std::int64_t to, double tempo);
+    void scheduleSixteenth (const EngineParams& p, std::int64_t j, double ppq, double samplesPerSixteenth,
+                            std::int64_t chunkStartSample, const Groove& groove);
+    void setBendTargetForBar (const EngineParams& p, std::int64_t bar);
+    void recallLastChips (const EngineParams& p, const Pattern* previousPatterns, std::int64_t firstUnplayed);
+
+    void pushHistory();
+    void nextAll (std::uint32_t seed, const Gens& gens);
+    void nextLane (int lane, std::uint32_t seed, const Gens& gens);
+    void back (const Gens& gens);
+    void setBookmark (std::int32_t slot);
+    void recallBookmark (std::int32_t slot, const Gens& gens);
+    std::uint64_t recorderPosition() const { return 0; }
+    std::int64_t barStamp() const;
+
     void renderLanes (const EngineParams& p, int n);
+    void fireHit (const Pending& hit, std::int64_t sample);
     void mixToOutput (const EngineParams& p, float* left, float* right, int n);
     void publishView (const EngineParams& p, double ppq);
     void publishRoll();
