@@ -4,6 +4,7 @@
 #include "plugin/Chunking.h"
 #include "plugin/Parameters.h"
 #include "plugin/Presets.h"
+#include "plugin/Randomise.h"
 #include "plugin/StateBlob.h"
 
 #include <algorithm>
@@ -155,9 +156,7 @@ void VirlProcessor::applyPreset (int index)
         return;
     const auto& preset = list[(size_t) index];
 
-    undoStack.push_back (apvts.copyState());
-    if (undoStack.size() > undoDepth)
-        undoStack.erase (undoStack.begin(), undoStack.begin() + (std::ptrdiff_t) (undoStack.size() - undoDepth));
+    pushUndoSnapshot();
 
     for (auto* p : getParameters())
     {
@@ -170,9 +169,7 @@ void VirlProcessor::applyPreset (int index)
         param->setValueNotifyingHost (param->getDefaultValue());
         param->endChangeGesture();
     }
-    for (const auto& [id, value] : preset.values)
-        if (auto* param = apvts.getParameter (id))
-            setToValue (*param, value);
+    setValues (preset.values);
 
     currentPreset.exchange (index);
 
@@ -185,6 +182,36 @@ void VirlProcessor::applyPreset (int index)
             return;
         postToEngine ({ vl::NextAll, 0, (std::int32_t) seed, 0 });
     });
+}
+
+void VirlProcessor::pushUndoSnapshot()
+{
+    undoStack.push_back (apvts.copyState());
+    if (undoStack.size() > undoDepth)
+        undoStack.erase (undoStack.begin(), undoStack.begin() + (std::ptrdiff_t) (undoStack.size() - undoDepth));
+}
+
+void VirlProcessor::setValues (const std::vector<std::pair<juce::String, float>>& values)
+{
+    for (const auto& [id, value] : values)
+        if (auto* param = apvts.getParameter (id))
+            setToValue (*param, value);
+}
+
+void VirlProcessor::randomiseAll()
+{
+    pushUndoSnapshot();
+    setValues (vl::randomAllValues (random, egenValid));
+    postToEngine ({ vl::NextAll, 0, random.nextInt(), 0 });
+}
+
+void VirlProcessor::randomiseLane (int lane)
+{
+    if (lane < 0 || lane >= vl::numLanes)
+        return;
+    pushUndoSnapshot();
+    setValues (vl::randomLaneValues (lane, random));
+    postToEngine ({ vl::NextLane, lane, random.nextInt(), 0 }); // "ett nytt mönster"; KICK keeps its own
 }
 
 bool VirlProcessor::undo()

@@ -55,6 +55,10 @@ public:
     // Message thread. Takes back the newest parameter snapshot; false when there is none.
     bool undo();
 
+    // Message thread. New values within musical bounds, undoable, with a new variant to match.
+    void randomiseAll();
+    void randomiseLane (int lane);
+
     // Message or any non-audio thread: a command to the engine with a fresh seed where it needs one.
     bool postToEngine (vl::Command command);
 
@@ -71,6 +75,8 @@ private:
     void timerCallback() override;
     void renderBlock (float* left, float* right, int n, const vl::BlockTransport& transport, int offsetFrames);
     void readMidi (const juce::MidiBuffer& midi);
+    void pushUndoSnapshot();
+    void setValues (const std::vector<std::pair<juce::String, float>>& values);
 
     std::atomic<int> radioBusy { 0 };
     juce::AudioProcessorValueTreeState apvts;
