@@ -1,6 +1,9 @@
 # Speed is measured here, never asserted in unit tests.
 find_package(benchmark REQUIRED)
 file(GLOB VIRL_BENCHMARKS_SOURCES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/benchmarks/*.cpp")
+if(VIRL_SKIP_SOURCES)
+    list(FILTER VIRL_BENCHMARKS_SOURCES EXCLUDE REGEX "${VIRL_SKIP_SOURCES}")
+endif()
 if(VIRL_BENCHMARKS_SOURCES)
     add_executable(virl_benchmarks ${VIRL_BENCHMARKS_SOURCES})
     virl_link_shared_code(virl_benchmarks)

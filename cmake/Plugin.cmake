@@ -23,7 +23,7 @@ file(GLOB_RECURSE VIRL_SOURCES CONFIGURE_DEPENDS
     "${CMAKE_SOURCE_DIR}/plugin/*.cpp"
     "${CMAKE_SOURCE_DIR}/engine/*.cpp"
     "${CMAKE_SOURCE_DIR}/patterns/*.cpp"
-    "${CMAKE_SOURCE_DIR}/material/*.cpp"
+    #"${CMAKE_SOURCE_DIR}/material/*.cpp"
     "${CMAKE_SOURCE_DIR}/family/*.cpp"
     "${CMAKE_SOURCE_DIR}/editor/*.cpp")
 target_sources(Virl PRIVATE ${VIRL_SOURCES})

@@ -4,10 +4,8 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 file(GLOB VIRL_UNIT_TESTS CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/unit/*.cpp")
-# Lets a developer leave unfinished test files out of a local build: -DVIRL_SKIP_TESTS=<regex>.
-set(VIRL_SKIP_TESTS "" CACHE STRING "Regex of unit test files to leave out")
-if(VIRL_SKIP_TESTS)
-    list(FILTER VIRL_UNIT_TESTS EXCLUDE REGEX "${VIRL_SKIP_TESTS}")
+if(VIRL_SKIP_SOURCES)
+    list(FILTER VIRL_UNIT_TESTS EXCLUDE REGEX "${VIRL_SKIP_SOURCES}")
 endif()
 add_executable(virl_tests ${VIRL_UNIT_TESTS})
 virl_link_shared_code(virl_tests)

@@ -6,6 +6,8 @@
 #include "patterns/Scales.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 
 namespace vl
 {
@@ -36,30 +38,25 @@ enum Operation : int
 
 std::size_t at (int i) { return static_cast<std::size_t> (i); }
 
-// Indices of the steps whose `on` equals wanted, in order.
-struct StepList
+// The steps whose `on` equals wanted, as a bit mask over the cycle.
+std::uint32_t stepsWhere (const Pattern& pattern, bool wanted)
 {
-    std::array<int, maxSteps> index {};
-    int size = 0;
-};
-
-StepList stepsWhere (const Pattern& pattern, bool wanted)
-{
-    StepList list;
+    std::uint32_t mask = 0;
     for (int i = 0; i < pattern.length; ++i)
-        if (pattern.steps[at (i)].on == wanted)
-            list.index[at (list.size++)] = i;
-    return list;
+        mask |= static_cast<std::uint32_t> (pattern.steps[at (i)].on == wanted) << i;
+    return mask;
 }
 
-// -1 for an empty list; a single entry is taken without a draw.
-int pickFrom (const StepList& list, gv::Rng& rng)
+// The k-th set step in order; -1 for an empty mask, and a single step is taken without a draw.
+int pickFrom (std::uint32_t steps, gv::Rng& rng)
 {
-    if (list.size == 0)
+    const int count = std::popcount (steps);
+    if (count == 0)
         return -1;
-    if (list.size == 1)
-        return list.index[0];
-    return list.index[at (static_cast<int> (rng.next() % static_cast<std::uint32_t> (list.size)))];
+    if (count > 1)
+        for (auto k = rng.next() % static_cast<std::uint32_t> (count); k > 0; --k)
+            steps &= steps - 1;
+    return std::countr_zero (steps);
 }
 
 int pickHit (const Pattern& pattern, gv::Rng& rng) { return pickFrom (stepsWhere (pattern, true), rng); }
@@ -250,7 +247,8 @@ void mutate (int lane, Pattern& pattern, LaneMemory& memory, const LaneGen& gen,
 
     for (int attempt = 0; attempt < maxAttempts; ++attempt)
     {
-        pattern = before;
+        if (attempt > 0)
+            pattern = before;
         runOperation (chooseOperation (weights, rng), lane, pattern, hits, memory, rng);
         nudgeHit (pattern, rng);
 
