@@ -23,9 +23,12 @@ file(GLOB_RECURSE VIRL_SOURCES CONFIGURE_DEPENDS
     "${CMAKE_SOURCE_DIR}/plugin/*.cpp"
     "${CMAKE_SOURCE_DIR}/engine/*.cpp"
     "${CMAKE_SOURCE_DIR}/patterns/*.cpp"
-    #"${CMAKE_SOURCE_DIR}/material/*.cpp"
+    "${CMAKE_SOURCE_DIR}/material/*.cpp"
     "${CMAKE_SOURCE_DIR}/family/*.cpp"
     "${CMAKE_SOURCE_DIR}/editor/*.cpp")
+if(VIRL_SKIP_SOURCES)
+    list(FILTER VIRL_SOURCES EXCLUDE REGEX "${VIRL_SKIP_SOURCES}")
+endif()
 target_sources(Virl PRIVATE ${VIRL_SOURCES})
 target_include_directories(Virl PUBLIC "${CMAKE_SOURCE_DIR}")
 
