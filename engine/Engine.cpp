@@ -2,6 +2,7 @@
 
 #include "family/Random.h"
 #include "family/Dna.h"
+#include "material/Virl.h"
 #include "patterns/Generate.h"
 
 #include <algorithm>
@@ -20,8 +21,8 @@ Engine::Engine()
 
 void Engine::prepare (double sampleRate, int recorderMinutes)
 {
-    juce::ignoreUnused (recorderMinutes); // the recorder is sized here once it exists
-    rate = sampleRate > 0.0 ? sampleRate : 48000.0;
+    rate = sampleRate > 0.0 && std::isfinite (sampleRate) ? sampleRate : 48000.0;
+    recorder.prepare (recorderMinutes, rate);
     for (int i = 0; i < numLanes; ++i)
     {
         busLeft[(size_t) i].assign (maxChunk, 0.0f);
@@ -58,6 +59,7 @@ void Engine::processChunk (const EngineParams& p, double tempo, double ppq, bool
 
     commands.drain ([&] (const Command& c) { runCommand (c, p, gens); });
 
+    const Bank* chunkBank = bank.load (std::memory_order_acquire);
     Groove groove;
     if (p.dna == 7)
         groove = liveCustomGroove();
@@ -69,6 +71,7 @@ void Engine::processChunk (const EngineParams& p, double tempo, double ppq, bool
         std::copy (dna.ghost.begin(), dna.ghost.end(), groove.begin() + 32);
     }
     bpm.store (tempo, std::memory_order_relaxed);
+    recorder.bpm.store (tempo, std::memory_order_relaxed);
 
     followTransport (p, gens, groove, tempo, ppq, isPlaying, n);
 
@@ -86,7 +89,7 @@ void Engine::processChunk (const EngineParams& p, double tempo, double ppq, bool
     mixToOutput (p, left, right, n);
 
     sampleCounter += n;
-    publishView (p, ppq);
+    publishView (p, ppq, chunkBank);
     publishRoll();
 }
 
@@ -151,7 +154,7 @@ void Engine::mixToOutput (const EngineParams& p, float* left, float* right, int 
     std::fill_n (right, n, 0.0f);
 }
 
-void Engine::publishView (const EngineParams& p, double ppq)
+void Engine::publishView (const EngineParams& p, double ppq, const Bank* chunkBank)
 {
     for (auto& f : flash)
         f *= 0.85f;
@@ -180,7 +183,8 @@ void Engine::publishView (const EngineParams& p, double ppq)
         v.position16 = (float) position16;
         v.bar = bar.load (std::memory_order_relaxed);
         v.historyCount = historyCount;
-        v.boxCount = {};
+        for (size_t b = 0; b < v.boxCount.size(); ++b)
+            v.boxCount[b] = chunkBank != nullptr ? (int) chunkBank->boxes[b].size() : 0;
         v.playing = playing.load (std::memory_order_relaxed);
     });
 }

@@ -5,6 +5,7 @@
 #include "engine/EngineParams.h"
 #include "engine/RollSnapshot.h"
 #include "engine/View.h"
+#include "family/GuldRecorder.h"
 #include "patterns/Roll.h"
 
 #include <juce_core/juce_core.h>
@@ -102,6 +103,7 @@ public:
     // Shared single atomics.
     std::atomic<const Bank*> bank { nullptr };
     std::atomic<double> bpm { 124.0 };
+    gv::GuldRecorder recorder; // written on the audio thread; timeline, export and ghost jobs read it
     std::atomic<int> midiNote { -1 };
     std::atomic<std::int64_t> bar { 0 };
     std::atomic<bool> playing { false };
@@ -159,13 +161,13 @@ private:
     void back (const Gens& gens);
     void setBookmark (std::int32_t slot);
     void recallBookmark (std::int32_t slot, const Gens& gens);
-    std::uint64_t recorderPosition() const { return 0; }
+    std::uint64_t recorderPosition() const { return recorder.writePos(); }
     std::int64_t barStamp() const;
 
     void renderLanes (const EngineParams& p, int n);
     void fireHit (const Pending& hit, std::int64_t sample);
     void mixToOutput (const EngineParams& p, float* left, float* right, int n);
-    void publishView (const EngineParams& p, double ppq);
+    void publishView (const EngineParams& p, double ppq, const Bank* chunkBank);
     void publishRoll();
 
     double rate = 48000.0;

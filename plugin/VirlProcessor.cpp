@@ -1,6 +1,7 @@
 #include "plugin/VirlProcessor.h"
 
 #include "editor/VirlEditor.h"
+#include "material/Factory.h"
 #include "plugin/Chunking.h"
 #include "plugin/Parameters.h"
 #include "plugin/Presets.h"
@@ -33,6 +34,7 @@ VirlProcessor::VirlProcessor()
 {
     random.setSeedRandomly();
     paramCache.init (apvts);
+    installBank (vl::factory::build (vl::factory::defaultSeed));
     setLatencySamples (latencySamples);
     applyPreset (0);
     undoStack.clear();
@@ -69,7 +71,11 @@ void VirlProcessor::prepareToPlay (double sampleRate, int)
     int guldIndex = 1;
     if (const auto* raw = apvts.getRawParameterValue ("guldmin"))
         guldIndex = std::clamp ((int) raw->load(), 0, 2);
-    engine.prepare (sampleRate, vl::guldMinutes[(size_t) guldIndex]);
+    {
+        // A ghost job copying the recorder must not see its rings resized underneath it.
+        const juce::ScopedLock lock (recorderReadLock);
+        engine.prepare (sampleRate, vl::guldMinutes[(size_t) guldIndex]);
+    }
     if (egenValid)
         engine.setCustomDna (egenDna);
     setLatencySamples (latencySamples);
@@ -224,11 +230,6 @@ bool VirlProcessor::undo()
         if (auto* param = apvts.getParameter (child.getProperty ("id").toString()))
             setToValue (*param, (float) child.getProperty ("value"));
     return true;
-}
-
-void VirlProcessor::timerCallback()
-{
-    // Bank retirement, radio and the ghost refresh run here once the material stage exists.
 }
 
 void VirlProcessor::getStateInformation (juce::MemoryBlock& destination)

@@ -13,10 +13,7 @@
 #include <memory>
 #include <vector>
 
-namespace vl
-{
-struct Bank;
-}
+#include "material/BankRetirement.h"
 
 class VirlProcessor : public juce::AudioProcessor, private juce::Timer
 {
@@ -62,6 +59,26 @@ public:
     // Message or any non-audio thread: a command to the engine with a fresh seed where it needs one.
     bool postToEngine (vl::Command command);
 
+    // Any thread but the audio thread: makes bank current; the replaced one is retired, not freed.
+    void installBank (std::shared_ptr<const vl::Bank> bank);
+    // Any thread but the audio thread: the installed bank, shared.
+    std::shared_ptr<const vl::Bank> currentBankCopy() const;
+    // Message thread (FABRIK): factory material back in boxes 0..4, the ghost box kept.
+    void restoreFactoryBank();
+
+    // Pool thread: chops one audio file into the bank. Unreadable files change nothing.
+    void chopIntoBank (const juce::File& file, int maxChips, float maxSeconds);
+    // Message thread: files and folders (searched a few levels deep) join the library; the first new
+    // file is chopped at once so the user hears their material soon. Returns how many files joined.
+    int addToLibrary (const juce::StringArray& paths);
+    // Message thread (RENSA). The chips already cut stay in the bank until FABRIK.
+    void clearLibrary();
+    juce::StringArray getLibrary() const;
+    juce::String getSourceName() const;
+
+    // Pool thread: refills the ghost box from the own output or the ring.
+    void refreshSpoke();
+
     juce::AudioProcessorValueTreeState& parameters() { return apvts; }
     vl::Engine& getEngine() { return engine; }
     const vl::EngineParams& lastEngineParams() const { return engineParams; }
@@ -73,6 +90,11 @@ public:
 
 private:
     void timerCallback() override;
+    void queueRadioIfDue();
+    // Runs job on the pool unless the processor is gone by the time the job starts.
+    void queueJob (std::function<void()> job);
+    bool readOwnOutput (std::vector<float>& left, std::vector<float>& right, double& sampleRate);
+    bool readRing (std::vector<float>& left, std::vector<float>& right);
     void renderBlock (float* left, float* right, int n, const vl::BlockTransport& transport, int offsetFrames);
     void readMidi (const juce::MidiBuffer& midi);
     void pushUndoSnapshot();
@@ -88,10 +110,12 @@ private:
     double lastPpq = 0.0;
     vl::HeldNotes heldNotes;
     vl::HostTransport hostTransport;
-    juce::CriticalSection bankLock;
-    juce::CriticalSection sourceLock;
+    mutable juce::CriticalSection bankLock;
+    mutable juce::CriticalSection sourceLock;
     std::shared_ptr<const vl::Bank> currentBank;
-    std::vector<std::pair<std::shared_ptr<const vl::Bank>, juce::uint32>> retiredBanks;
+    std::vector<vl::RetiredBank> retiredBanks;
+    // Held by a ghost job while it copies the recorder, and by prepareToPlay while it may resize it.
+    juce::CriticalSection recorderReadLock;
     juce::StringArray library;
     juce::String sourceName;
     juce::ThreadPool pool;
