@@ -4,8 +4,11 @@
 #include "host/Instance.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <regex>
@@ -50,6 +53,22 @@ inline std::optional<std::string> decodeJuceBase64 (const std::string& text)
     return bytes;
 }
 
+/** JUCE's MemoryBlock::toBase64Encoding, the inverse of decodeJuceBase64. */
+inline std::string encodeJuceBase64 (const std::string& bytes)
+{
+    static const std::string alphabet = ".ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+";
+    std::string text = std::to_string (bytes.size()) + ".";
+    const size_t bits = bytes.size() * 8;
+    for (size_t bit = 0; bit < bits; bit += 6)
+    {
+        unsigned value = 0;
+        for (size_t b = 0; b < 6 && bit + b < bits; ++b)
+            value |= (unsigned) (((unsigned char) bytes[(bit + b) / 8] >> ((bit + b) % 8)) & 1u) << b;
+        text += alphabet[value];
+    }
+    return text;
+}
+
 /** The XML document inside the plug-in's state as saved through lilv, or nullopt. */
 inline std::optional<std::string> stateXml (const std::string& turtle)
 {
@@ -64,6 +83,24 @@ inline std::optional<std::string> stateXml (const std::string& turtle)
     if (! block || block->size() < 9 || block->compare (0, 4, "VC2!") != 0)
         return std::nullopt;
     return std::string (block->c_str() + 8);
+}
+
+/** The Turtle state with its XML document replaced, wrapped as JUCE's binary XML again. */
+inline std::optional<std::string> withStateXml (const std::string& turtle, const std::string& xml)
+{
+    const auto key = "<" + pluginUri + ":StateString>";
+    const auto at = turtle.find (key);
+    const auto open = at == std::string::npos ? at : turtle.find ('"', at + key.size());
+    const auto close = open == std::string::npos ? open : turtle.find ('"', open + 1);
+    if (close == std::string::npos)
+        return std::nullopt;
+    std::string block = "VC2!";
+    const auto size = (uint32_t) xml.size();
+    for (int i = 0; i < 4; ++i)
+        block += (char) ((size >> (8 * i)) & 0xffu);
+    block += xml;
+    block += '\0';
+    return turtle.substr (0, open + 1) + encodeJuceBase64 (block) + turtle.substr (close);
 }
 
 /** The saved value of one parameter in the state's XML, or nullopt. */
@@ -87,6 +124,34 @@ inline std::pair<int, std::string> runCommand (const std::string& command)
         output.append (buffer, n);
     const int status = ::pclose (pipe);
     return { WIFEXITED (status) ? WEXITSTATUS (status) : -1, output };
+}
+
+/** A temporary folder removed with everything in it when the test ends. */
+class TempDir
+{
+public:
+    TempDir()
+    {
+        char pattern[] = "/tmp/virl-render-test-XXXXXX";
+        path = ::mkdtemp (pattern) != nullptr ? pattern : "/tmp";
+    }
+    ~TempDir() { runCommand ("rm -rf '" + path + "'"); }
+    std::string file (const std::string& name) const { return path + "/" + name; }
+    std::string path;
+};
+
+inline void writeText (const std::string& path, const std::string& text) { std::ofstream (path) << text; }
+
+inline std::string readBytes (const std::string& path)
+{
+    std::ifstream in (path, std::ios::binary);
+    return { std::istreambuf_iterator<char> (in), {} };
+}
+
+/** The render tool's command line for the built bundle, quiet, with further arguments. */
+inline std::string render (const std::string& arguments)
+{
+    return "'" + std::string (VIRL_RENDER_TOOL) + "' --bundle '" + bundleDir + "' --quiet " + arguments;
 }
 
 } // namespace virltest

@@ -14,40 +14,12 @@ namespace
 
 using namespace virltest;
 
-const std::string tool = VIRL_RENDER_TOOL;
-
-class TempDir
-{
-public:
-    TempDir()
-    {
-        char pattern[] = "/tmp/virl-render-test-XXXXXX";
-        path = ::mkdtemp (pattern) != nullptr ? pattern : "/tmp";
-    }
-    ~TempDir() { runCommand ("rm -rf '" + path + "'"); }
-    std::string file (const std::string& name) const { return path + "/" + name; }
-    std::string path;
-};
-
-void writeText (const std::string& path, const std::string& text) { std::ofstream (path) << text; }
-
-std::string readBytes (const std::string& path)
-{
-    std::ifstream in (path, std::ios::binary);
-    return { std::istreambuf_iterator<char> (in), {} };
-}
-
 uint32_t word (const std::string& bytes, size_t at, int size)
 {
     uint32_t v = 0;
     for (int i = size - 1; i >= 0; --i)
         v = (v << 8) | (uint8_t) bytes[at + (size_t) i];
     return v;
-}
-
-std::string render (const std::string& arguments)
-{
-    return "'" + tool + "' --bundle '" + bundleDir + "' --quiet " + arguments;
 }
 
 struct BadInput
