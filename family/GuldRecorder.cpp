@@ -25,7 +25,7 @@ void GuldRecorder::prepare (int minutes, double sampleRate)
 
     rate = sampleRate;
     const auto wanted = framesFor (minutes, sampleRate);
-    if (wanted == frames.load (std::memory_order_relaxed) && ! ring.empty())
+    if (wanted == frames.load (std::memory_order_relaxed) && ring != nullptr)
         return;
 
     if (! allocate (wanted))
@@ -40,20 +40,24 @@ bool GuldRecorder::allocate (std::uint64_t capacityFrames)
     hitCount.store (0, std::memory_order_release);
     peak = 0.0f;
     peakCount = 0;
-    std::vector<std::int16_t>().swap (ring);
+    ring.reset();
+    ringSamples = 0;
 
+    const auto samples = static_cast<std::size_t> (2 * capacityFrames);
+    ring.reset (static_cast<std::int16_t*> (std::calloc (samples, sizeof (std::int16_t))));
+    if (ring == nullptr && samples > 0)
+        return false;
     try
     {
-        std::vector<std::int16_t> fresh (static_cast<std::size_t> (2 * capacityFrames));
-        ring.swap (fresh);
         overview.assign (static_cast<std::size_t> (capacityFrames / peakBlock), 0);
         hitRing.assign (eventSlots, HitEvent {});
     }
     catch (const std::exception&)
     {
-        std::vector<std::int16_t>().swap (ring);
+        ring.reset();
         return false;
     }
+    ringSamples = samples;
 
     frames.store (capacityFrames, std::memory_order_release);
     return true;

@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -73,7 +75,7 @@ public:
 
     // Readers. Frame f sits at audio()[2·(f mod capacity)] (left) and the entry after (right);
     // peak block k at peaks()[k mod (capacity / 1024)]; hit k at events()[k mod 65536].
-    std::span<const std::int16_t> audio() const { return ring; }
+    std::span<const std::int16_t> audio() const { return { ring.get(), ringSamples }; }
     std::span<const std::uint8_t> peaks() const { return overview; }
     std::span<const HitEvent> events() const { return hitRing; }
 
@@ -84,7 +86,14 @@ private:
     static std::int16_t toSample (float x);
     bool allocate (std::uint64_t capacityFrames);
 
-    std::vector<std::int16_t> ring;
+    // Zeroed by the system page by page as it is first written: a ten-minute ring is 115 MB, and
+    // clearing it eagerly would keep a DAW waiting for a third of a second per instance.
+    struct FreeDeleter
+    {
+        void operator() (std::int16_t* p) const { std::free (p); }
+    };
+    std::unique_ptr<std::int16_t[], FreeDeleter> ring;
+    std::size_t ringSamples = 0;
     std::vector<std::uint8_t> overview;
     std::vector<HitEvent> hitRing;
 

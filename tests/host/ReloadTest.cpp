@@ -41,7 +41,7 @@ TEST (Reload, RestoredPatternsSurviveThePendingPresetVariant)
     for (const int delayMs : { 0, 30, 100 })
     {
         const auto again = dir.file ("again" + std::to_string (delayMs) + ".ttl");
-        std::tie (status, output) = runCommand (render ("--seconds 3 --restore-state '" + saved + "' --restore-delay-ms "
+        std::tie (status, output) = runCommand (render ("--seconds 0.5 --realtime --restore-state '" + saved + "' --restore-delay-ms "
                                                         + std::to_string (delayMs) + " --save-state '" + again + "'"));
         ASSERT_EQ (status, 0) << output;
         EXPECT_EQ (stateXml (readBytes (again)).value_or ("none"), crafted) << "restore " << delayMs << " ms after instantiation";

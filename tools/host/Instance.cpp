@@ -180,9 +180,17 @@ bool Instance::start (std::string& error)
     if (eventInput >= 0)
         writeEvents (0, {});
 
+    if (opts.activate)
+        activate();
+    return true;
+}
+
+void Instance::activate()
+{
+    if (active || instance == nullptr)
+        return;
     lilv_instance_activate (instance);
     active = true;
-    return true;
 }
 
 const float* Instance::output (int channel) const

@@ -22,6 +22,7 @@ struct InstanceOptions
     uint32_t minBlockLength = 0;
     uint32_t nominalBlockLength = 512;
     uint32_t atomCapacity = 1u << 16;   // bytes per atom port; raised to the plug-in's rsz:minimumSize
+    bool activate = true;               // false: the caller restores a state first, then calls activate(), as DAWs do
 };
 
 /** An instantiated, activated plug-in with every port connected to host buffers.
@@ -35,6 +36,9 @@ public:
     ~Instance();
     Instance (const Instance&) = delete;
     Instance& operator= (const Instance&) = delete;
+
+    /** Activates an instance created with options.activate = false; does nothing when active. */
+    void activate();
 
     const PluginDescription& description() const { return desc; }
     const InstanceOptions& options() const { return opts; }

@@ -39,6 +39,7 @@ Output
   --frames N              length in frames
   --rate HZ               sample rate (default 48000)
   --quiet                 no progress bar and no summary
+  --realtime              pace the render at real time, as a host's audio thread would
 
 Blocks
   --block N               every block N frames (default 512)
@@ -84,7 +85,7 @@ struct Options
     int64_t frames = -1;
     std::string framesText;
     double rate = 48000.0;
-    bool quiet = false, listParams = false, listPorts = false;
+    bool quiet = false, listParams = false, listPorts = false, realtime = false;
     int restoreDelayMs = 0;
     vh::RenderPlan plan;
     std::vector<std::string> notes, midi, sysex, sets, stops, plays, jumps, tempos;
@@ -267,6 +268,8 @@ bool parseArguments (int argc, char** argv, Options& o)
                 return fail ("--seed needs a number from 0 to 4294967295");
             o.plan.blocks.seed = (uint32_t) n;
         }
+        else if (arg == "--realtime")
+            o.realtime = true;
         else if (arg == "--restore-delay-ms")
         {
             int64_t n = 0;
@@ -537,6 +540,8 @@ int run (Options& o)
     instanceOptions.sampleRate = o.rate;
     instanceOptions.maxBlockLength = o.plan.blocks.longest();
     instanceOptions.nominalBlockLength = o.plan.blocks.mode == vh::BlockSizes::Mode::fixed ? o.plan.blocks.size : 512;
+    // A DAW loading a project restores the saved state between instantiation and activation.
+    instanceOptions.activate = o.restoreState.empty();
     auto instance = vh::Instance::create (world, o.uri, instanceOptions, error);
     if (instance == nullptr)
         return fail (error), 1;
@@ -549,6 +554,7 @@ int run (Options& o)
         std::this_thread::sleep_for (std::chrono::milliseconds (o.restoreDelayMs));
         if (! instance->restoreState (restoreText, error))
             return fail (o.restoreState + ": " + error), 1;
+        instance->activate();
     }
 
     vh::WavWriter wav;
@@ -567,7 +573,14 @@ int run (Options& o)
             writeFailed = true;
     };
     const auto started = std::chrono::steady_clock::now();
-    const bool rendered = vh::render (*instance, o.plan, sink, [&] (int64_t done) { bar.update (done); }, error);
+    const auto progress = [&] (int64_t done)
+    {
+        bar.update (done);
+        // The plug-in's own message thread (timers, delayed actions) runs on wall-clock time.
+        if (o.realtime)
+            std::this_thread::sleep_until (started + std::chrono::duration<double> ((double) done / o.rate));
+    };
+    const bool rendered = vh::render (*instance, o.plan, sink, progress, error);
     const double wall = std::chrono::duration<double> (std::chrono::steady_clock::now() - started).count();
     bar.finish();
     if (! rendered)
