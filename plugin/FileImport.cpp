@@ -35,6 +35,17 @@ void collect (const juce::File& entry, int depth, juce::StringArray& out)
         collect (child, depth - 1, out);
 }
 
+// A WAV or AIFF whose header promises more audio than the file holds was cut short (an interrupted
+// copy or download); its reader would pad the missing part with silence, so it is not read at all.
+bool isTruncatedPcm (const juce::AudioFormatReader& reader, const juce::File& file)
+{
+    const auto format = reader.getFormatName();
+    if (format != "WAV file" && format != "AIFF file")
+        return false;
+    const auto bytes = reader.lengthInSamples * (juce::int64) reader.numChannels * (juce::int64) (reader.bitsPerSample / 8);
+    return file.getSize() < bytes;
+}
+
 // WAV, AIFF, FLAC and Ogg Vorbis, tried in that order by extension; MP3 and the rest are not read.
 std::unique_ptr<juce::AudioFormatReader> openReader (const juce::File& file)
 {
@@ -51,7 +62,10 @@ std::unique_ptr<juce::AudioFormatReader> openReader (const juce::File& file)
         if (stream == nullptr)
             continue;
         if (auto* reader = format->createReaderFor (stream.release(), true))
-            return std::unique_ptr<juce::AudioFormatReader> (reader);
+        {
+            std::unique_ptr<juce::AudioFormatReader> opened (reader);
+            return isTruncatedPcm (*opened, file) ? nullptr : std::move (opened);
+        }
     }
     return nullptr;
 }
