@@ -26,6 +26,28 @@ constexpr double wowRateHz = 0.55;
 constexpr double crackleChancePerSample48k = 3.5e-4 * 3.0;
 } // namespace
 
+NoiseDraw drawNoise (std::uint32_t& random, float crackleChance)
+{
+    NoiseDraw draw;
+    random = master::xorshift (random);
+    if (crackleChance > gv::unit (random))
+    {
+        random = master::xorshift (random);
+        const float u1 = gv::unit (random);
+        random = master::xorshift (random);
+        const float u2 = gv::unit (random);
+        draw.impulse = (0.3f + 0.7f * u2) * (2.0f * u1 - 1.0f); // 0.3..1 in size, either sign
+    }
+    random = master::xorshift (random);
+    draw.hiss = 2.0f * gv::unit (random) - 1.0f;
+    return draw;
+}
+
+float Skiva::crackleChance (float amount, double sampleRate)
+{
+    return (float) (crackleChancePerSample48k * amount * 48000.0 / sampleRate);
+}
+
 void Skiva::prepare (double sampleRate)
 {
     rate = sampleRate;
@@ -129,7 +151,7 @@ void Skiva::wander (float* left, float* right, int n, float amount)
 
 void Skiva::addNoise (float* left, float* right, int n, float amount)
 {
-    const auto chance = (float) (crackleChancePerSample48k * amount * 48000.0 / rate);
+    const float chance = crackleChance (amount, rate);
     const float crackleK = crackleCoefficient;
     const float hissK = hissCoefficient;
     std::uint32_t random = noiseRandom;
@@ -138,19 +160,9 @@ void Skiva::addNoise (float* left, float* right, int n, float amount)
 
     for (int k = 0; k < n; ++k)
     {
-        random = master::xorshift (random);
-        float impulse = 0.0f;
-        if (chance > gv::unit (random))
-        {
-            random = master::xorshift (random);
-            const float u1 = gv::unit (random);
-            random = master::xorshift (random);
-            const float u2 = gv::unit (random);
-            impulse = (0.3f + 0.7f * u2) * (2.0f * u1 - 1.0f);
-        }
-        random = master::xorshift (random);
-        hissState += ((2.0f * gv::unit (random) - 1.0f) - hissState) * hissK;
-        crackleState += (impulse - crackleState) * crackleK;
+        const auto draw = drawNoise (random, chance);
+        hissState += (draw.hiss - hissState) * hissK;
+        crackleState += (draw.impulse - crackleState) * crackleK;
 
         const float noise = (0.015f * hissState + 0.25f * crackleState) * amount;
         left[k] += noise;

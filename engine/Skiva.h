@@ -7,9 +7,22 @@
 namespace vl
 {
 
+// One sample's draws from the record noise source, in the order they are taken: the crackle
+// chance, two draws shaping an impulse when it fires, then the hiss draw.
+struct NoiseDraw
+{
+    float impulse = 0.0f; // 0 when no crackle this sample
+    float hiss = 0.0f;    // white, -1..1
+};
+
+NoiseDraw drawNoise (std::uint32_t& random, float crackleChance);
+
 class Skiva
 {
 public:
+    // Chance of a crackle per sample at `amount`: about 50 per second at full SKIVA at any rate.
+    static float crackleChance (float amount, double sampleRate);
+
     // Message thread, audio stopped. Sizes the wow rings for the rate and resets every state.
     void prepare (double sampleRate);
 
