@@ -10,3 +10,8 @@ target_link_libraries(virl_host PUBLIC PkgConfig::LILV PkgConfig::LV2)
 
 add_executable(virl-render "${CMAKE_SOURCE_DIR}/tools/render/main.cpp")
 target_link_libraries(virl-render PRIVATE virl_host)
+
+# Plays the sibling instrument's part of the shared ring: writes a tone into one channel.
+add_executable(ringla-demo "${CMAKE_SOURCE_DIR}/tools/ringla-demo/main.cpp"
+    "${CMAKE_SOURCE_DIR}/plugin/RingLayout.cpp" "${CMAKE_SOURCE_DIR}/plugin/RingWriter.cpp")
+target_include_directories(ringla-demo PRIVATE "${CMAKE_SOURCE_DIR}")

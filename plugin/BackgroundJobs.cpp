@@ -3,6 +3,9 @@
 
 #include "material/Chop.h"
 #include "material/MergeImport.h"
+#include "plugin/AudioFileReading.h"
+#include "plugin/GrooveExtraction.h"
+#include "plugin/RingLayout.h"
 
 namespace
 {
@@ -10,11 +13,12 @@ constexpr juce::uint32 ghostRefreshMs = 8000;
 constexpr double ownOutputSeconds = 30.0;
 constexpr int minimumGhostFrames = 4096;
 constexpr int ghostChips = 48;
+constexpr double egenMaxSeconds = 40.0; // a loop, not a song: the first bars are enough
 
 // Shared by every instance in the process: "BÅDA" alternates ring and own output across them.
 std::atomic<int> toggle { 0 };
 
-float rawValue (juce::AudioProcessorValueTreeState& tree, const char* id)
+float rawValue (const juce::AudioProcessorValueTreeState& tree, const char* id)
 {
     const auto* raw = tree.getRawParameterValue (id);
     return raw != nullptr ? raw->load() : 0.0f;
@@ -112,9 +116,69 @@ bool VirlProcessor::readOwnOutput (std::vector<float>& left, std::vector<float>&
     return true;
 }
 
-bool VirlProcessor::readRing (std::vector<float>&, std::vector<float>&)
+void VirlProcessor::openRing()
 {
-    return false; // the shared ring is mapped once its reader lands; until then the own output serves
+    if (ring != nullptr)
+        return;
+    const auto home = juce::File::getSpecialLocation (juce::File::userHomeDirectory).getFullPathName().toStdString();
+    const auto path = vl::ringFilePath (home);
+    if (! vl::prepareRingFile (path))
+        return;
+    auto mapped = std::make_unique<juce::MemoryMappedFile> (juce::File (path.string()), juce::MemoryMappedFile::readWrite, false);
+    if (mapped->getData() == nullptr || mapped->getSize() < vl::ringFileBytes)
+        return;
+    vl::stampRing ({ static_cast<std::byte*> (mapped->getData()), vl::ringFileBytes });
+    ring = std::move (mapped);
+}
+
+bool VirlProcessor::isRingLive() const
+{
+    if (ring == nullptr)
+        return false;
+    const std::span<const std::byte> bytes (static_cast<const std::byte*> (ring->getData()), vl::ringFileBytes);
+    return vl::isRingChannelLive (bytes, vl::ringChannelFor (rawValue (apvts, "ringlakanal")),
+                                  vl::ringNowMs());
+}
+
+bool VirlProcessor::readRing (std::vector<float>& left, std::vector<float>& right)
+{
+    if (! isRingLive())
+        return false;
+    const std::span<const std::byte> bytes (static_cast<const std::byte*> (ring->getData()), vl::ringFileBytes);
+    left.resize (vl::ringReadFrames);
+    right.resize (vl::ringReadFrames);
+    const auto n = vl::readRingChannel (bytes, vl::ringChannelFor (rawValue (apvts, "ringlakanal")), left, right);
+    left.resize (n);
+    right.resize (n);
+    return true;
+}
+
+void VirlProcessor::extractGrooveFrom (const juce::File& loop, std::function<void (bool)> onDone)
+{
+    std::weak_ptr<int> alive = aliveToken;
+    queueJob ([this, loop, alive, onDone] {
+        juce::AudioBuffer<float> audio;
+        double sampleRate = 0.0;
+        std::optional<std::array<float, 48>> groove;
+        if (vl::readAudioFile (loop, egenMaxSeconds, audio, sampleRate) && audio.getNumSamples() > 0)
+        {
+            audio.addFrom (0, 0, audio, 1, 0, audio.getNumSamples());
+            audio.applyGain (0, 0, audio.getNumSamples(), 0.5f);
+            groove = vl::extractGroove (audio.getReadPointer (0), audio.getNumSamples(), sampleRate);
+        }
+        juce::MessageManager::callAsync ([this, alive, groove, onDone] {
+            if (alive.lock() == nullptr)
+                return;
+            if (groove)
+            {
+                egenDna = *groove;
+                egenValid = true;
+                engine.setCustomDna (egenDna);
+            }
+            if (onDone)
+                onDone (groove.has_value());
+        });
+    });
 }
 
 void VirlProcessor::refreshSpoke()

@@ -4,7 +4,7 @@
 #include "material/Chop.h"
 #include "material/MergeImport.h"
 
-#include <juce_audio_formats/juce_audio_formats.h>
+#include "plugin/AudioFileReading.h"
 
 namespace
 {
@@ -35,62 +35,17 @@ void collect (const juce::File& entry, int depth, juce::StringArray& out)
         collect (child, depth - 1, out);
 }
 
-// A WAV or AIFF whose header promises more audio than the file holds was cut short (an interrupted
-// copy or download); its reader would pad the missing part with silence, so it is not read at all.
-bool isTruncatedPcm (const juce::AudioFormatReader& reader, const juce::File& file)
-{
-    const auto format = reader.getFormatName();
-    if (format != "WAV file" && format != "AIFF file")
-        return false;
-    const auto bytes = reader.lengthInSamples * (juce::int64) reader.numChannels * (juce::int64) (reader.bitsPerSample / 8);
-    return file.getSize() < bytes;
-}
-
-// WAV, AIFF, FLAC and Ogg Vorbis, tried in that order by extension; MP3 and the rest are not read.
-std::unique_ptr<juce::AudioFormatReader> openReader (const juce::File& file)
-{
-    std::vector<std::unique_ptr<juce::AudioFormat>> formats;
-    formats.push_back (std::make_unique<juce::WavAudioFormat>());
-    formats.push_back (std::make_unique<juce::AiffAudioFormat>());
-    formats.push_back (std::make_unique<juce::FlacAudioFormat>());
-    formats.push_back (std::make_unique<juce::OggVorbisAudioFormat>());
-    for (auto& format : formats)
-    {
-        if (! format->canHandleFile (file))
-            continue;
-        auto stream = file.createInputStream();
-        if (stream == nullptr)
-            continue;
-        if (auto* reader = format->createReaderFor (stream.release(), true))
-        {
-            std::unique_ptr<juce::AudioFormatReader> opened (reader);
-            return isTruncatedPcm (*opened, file) ? nullptr : std::move (opened);
-        }
-    }
-    return nullptr;
-}
 } // namespace
 
 void VirlProcessor::chopIntoBank (const juce::File& file, int maxChips, float maxSeconds)
 {
-    const auto reader = openReader (file);
-    if (reader == nullptr || reader->sampleRate <= 0.0 || ! std::isfinite (reader->sampleRate) || reader->numChannels < 1)
+    juce::AudioBuffer<float> audio;
+    double sampleRate = 0.0;
+    if (! vl::readAudioFile (file, maxSeconds, audio, sampleRate) || audio.getNumSamples() < vl::importMinFrames)
         return;
-
-    const auto limit = (juce::int64) (std::floor ((double) maxSeconds * reader->sampleRate));
-    const auto frames = std::min<juce::int64> (reader->lengthInSamples, limit);
-    if (frames < vl::importMinFrames)
-        return;
-
-    juce::AudioBuffer<float> audio (2, (int) frames);
-    audio.clear();
-    if (! reader->read (&audio, 0, (int) frames, 0, true, true))
-        return;
-    if (reader->numChannels == 1)
-        audio.copyFrom (1, 0, audio, 0, 0, (int) frames);
 
     const auto seed = (std::uint32_t) file.getFullPathName().hashCode();
-    const auto chips = vl::chop (audio.getReadPointer (0), audio.getReadPointer (1), (int) frames, reader->sampleRate,
+    const auto chips = vl::chop (audio.getReadPointer (0), audio.getReadPointer (1), audio.getNumSamples(), sampleRate,
                                  maxChips, seed, -1);
     if (chips.empty())
         return;

@@ -278,6 +278,32 @@ double steadiness (const std::vector<Onset>& onsets)
     return weight > 0.0 ? (std::abs (sums[0]) + std::abs (sums[1])) / weight : 0.0;
 }
 
+// The period that best explains the hits of the same step in different bars: a least-squares fit
+// of time against grid index with an intercept per step, so heavy swing on some steps cannot pull
+// the period as it pulls the plain resultant. Needs a step played in two bars at least.
+double refinePeriod (const std::vector<Onset>& onsets, double period)
+{
+    std::array<double, steps> sumN {}, sumT {};
+    std::array<int, steps> count {};
+    for (const auto& o : onsets)
+    {
+        const auto s = static_cast<std::size_t> (((o.grid % steps) + steps) % steps);
+        sumN[s] += static_cast<double> (o.grid), sumT[s] += o.time, ++count[s];
+    }
+    double covariance = 0.0, variance = 0.0;
+    for (const auto& o : onsets)
+    {
+        const auto s = static_cast<std::size_t> (((o.grid % steps) + steps) % steps);
+        const double dn = static_cast<double> (o.grid) - sumN[s] / count[s];
+        covariance += dn * (o.time - sumT[s] / count[s]);
+        variance += dn * dn;
+    }
+    if (variance <= 0.0)
+        return period;
+    const double fitted = covariance / variance;
+    return std::fabs (fitted / period - 1.0) < 0.03 ? fitted : period;
+}
+
 // A clip that is a whole number of bars is most likely exactly that, so those periods come first.
 // Scattered hits fit some grid by luck the more easily the fewer they are and the more grids are
 // tried, so the fit must be steady over enough hits: steadiness·√hits of at least 2.6 on a
@@ -312,7 +338,11 @@ std::optional<double> chooseGrid (std::vector<Onset>& onsets, double seconds)
             best = p;
     }
     if (best)
+    {
         placeOnGrid (onsets, *best);
+        best = refinePeriod (onsets, *best);
+        placeOnGrid (onsets, *best);
+    }
     return best;
 }
 

@@ -213,8 +213,10 @@ std::int64_t ringNowMs()
 
 bool isRingChannelLive (std::span<const std::byte> file, int channel, std::int64_t nowMs)
 {
+    // Compared without a subtraction that could overflow on a garbage stamp; a stamp ahead of the
+    // clock counts as fresh.
     const auto last = ringLastWriteMs (file, channel);
-    return last > 0 && nowMs - last <= ringFreshMs;
+    return last > 0 && (nowMs <= last || nowMs - last <= ringFreshMs);
 }
 
 std::size_t readRingChannel (std::span<const std::byte> file, int channel, std::span<float> left, std::span<float> right)

@@ -36,6 +36,7 @@ VirlProcessor::VirlProcessor()
     paramCache.init (apvts);
     installBank (vl::factory::build (vl::factory::defaultSeed));
     setLatencySamples (latencySamples);
+    openRing();
     applyPreset (0);
     undoStack.clear();
     startTimer (100);

@@ -79,6 +79,14 @@ public:
     // Pool thread: refills the ghost box from the own output or the ring.
     void refreshSpoke();
 
+    // Message thread: extracts the groove of a drum loop (EGEN) on the pool and hands it to the
+    // engine; a file without a clear pulse keeps the previous groove. onDone (message thread) tells
+    // whether a groove was taken.
+    void extractGrooveFrom (const juce::File& loop, std::function<void (bool)> onDone = {});
+    bool hasCustomGroove() const { return egenValid; }
+    // Message thread: whether the ring channel ringlakanal picks has a live writer.
+    bool isRingLive() const;
+
     juce::AudioProcessorValueTreeState& parameters() { return apvts; }
     vl::Engine& getEngine() { return engine; }
     const vl::EngineParams& lastEngineParams() const { return engineParams; }
@@ -91,6 +99,7 @@ public:
 private:
     void timerCallback() override;
     void queueRadioIfDue();
+    void openRing();
     // Runs job on the pool unless the processor is gone by the time the job starts.
     void queueJob (std::function<void()> job);
     bool readOwnOutput (std::vector<float>& left, std::vector<float>& right, double& sampleRate);
