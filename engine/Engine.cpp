@@ -23,6 +23,8 @@ void Engine::prepare (double sampleRate, int recorderMinutes)
 {
     rate = sampleRate > 0.0 && std::isfinite (sampleRate) ? sampleRate : 48000.0;
     recorder.prepare (recorderMinutes, rate);
+    master.prepare (rate);
+    voices.prepare (rate);
     for (int i = 0; i < numLanes; ++i)
     {
         busLeft[(size_t) i].assign (maxChunk, 0.0f);
@@ -85,8 +87,19 @@ void Engine::processChunk (const EngineParams& p, double tempo, double ppq, bool
         std::fill_n (busRight[(size_t) i].data(), n, 0.0f);
     }
 
-    renderLanes (p, n);
-    mixToOutput (p, left, right, n);
+    std::array<float*, numLanes> bl, br;
+    std::array<float, numLanes> shift;
+    for (size_t i = 0; i < (size_t) numLanes; ++i)
+    {
+        bl[i] = busLeft[i].data();
+        br[i] = busRight[i].data();
+        shift[i] = roll.lanes[i].currentPattern.fargShift;
+    }
+    renderLanes (p, chunkBank, bl.data(), br.data(), n);
+    const float samplesPerSixteenth = (float) (rate * 60.0 / tempo * 0.25);
+    voices.processLanes (p, shift.data(), arcLevel, laneGate.data(), laneGateShown.data(), samplesPerSixteenth,
+                         meter.data(), bl.data(), br.data(), n);
+    mixToOutput (p, left, right, n, isPlaying);
 
     sampleCounter += n;
     publishView (p, ppq, chunkBank);
@@ -109,9 +122,8 @@ void Engine::runCommand (const Command& command, const EngineParams&, const Gens
 
 // Walks the chunk from hit to hit: every pending hit fires at its sample (late ones at the first),
 // and the voices render the stretches in between.
-void Engine::renderLanes (const EngineParams& p, int n)
+void Engine::renderLanes (const EngineParams& p, const Bank* chunkBank, float* const* bl, float* const* br, int n)
 {
-    juce::ignoreUnused (p);
     int pos = 0;
     while (pos < n)
     {
@@ -125,7 +137,7 @@ void Engine::renderLanes (const EngineParams& p, int n)
                 const int last = pendingCount.load (std::memory_order_relaxed) - 1;
                 pending[(size_t) i] = pending[(size_t) last];
                 pendingCount.store (last, std::memory_order_release);
-                fireHit (hit, now);
+                fireHit (p, chunkBank, hit, now);
             }
             else
             {
@@ -133,25 +145,30 @@ void Engine::renderLanes (const EngineParams& p, int n)
                 ++i;
             }
         }
-        const int until = (int) std::min<std::int64_t> (n, nextTime - sampleCounter);
-        // Voices render [pos, until) here once they exist.
-        pos = std::max (until, pos + 1);
+        const int until = std::max ((int) std::min<std::int64_t> (n, nextTime - sampleCounter), pos + 1);
+        voices.render (p, bassBendTarget, bl, br, pos, until);
+        pos = until;
     }
 }
 
-void Engine::fireHit (const Pending& hit, std::int64_t sample)
+void Engine::fireHit (const EngineParams& p, const Bank* chunkBank, const Pending& hit, std::int64_t sample)
 {
     flash[(size_t) hit.lane] = 1.0f;
+    voices.fire (Hit { hit.lane, hit.velocity, hit.pitch, hit.chip, hit.reverse, hit.sixteenthSamples, hit.sixteenth }, p,
+                 chunkBank, midiNote.load (std::memory_order_relaxed), &recorder);
     if (probe.fired != nullptr)
         probe.fired (probe.context, hit, sample);
 }
 
-void Engine::mixToOutput (const EngineParams& p, float* left, float* right, int n)
+void Engine::mixToOutput (const EngineParams& p, float* left, float* right, int n, bool isPlaying)
 {
-    // The master chain replaces this plain silence.
-    juce::ignoreUnused (p);
-    std::fill_n (left, n, 0.0f);
-    std::fill_n (right, n, 0.0f);
+    std::array<const float*, numLanes> laneLeft, laneRight;
+    for (size_t i = 0; i < (size_t) numLanes; ++i)
+    {
+        laneLeft[i] = busLeft[i].data();
+        laneRight[i] = busRight[i].data();
+    }
+    master.process (p, laneLeft.data(), laneRight.data(), left, right, n, &recorder, isPlaying);
 }
 
 void Engine::publishView (const EngineParams& p, double ppq, const Bank* chunkBank)

@@ -3,6 +3,8 @@
 
 #include "engine/Command.h"
 #include "engine/EngineParams.h"
+#include "engine/Master.h"
+#include "engine/Voices.h"
 #include "engine/RollSnapshot.h"
 #include "engine/View.h"
 #include "family/GuldRecorder.h"
@@ -133,7 +135,6 @@ public:
     int historyCount = 0;
 
     float bassBendTarget = 0.0f; // semitones the bass glides toward during this bar
-    bool bassGateOpen = false;
     Probe probe;
 
     std::array<HistoryEntry, bookmarkSlots> bookmarks {};
@@ -164,14 +165,16 @@ private:
     std::uint64_t recorderPosition() const { return recorder.writePos(); }
     std::int64_t barStamp() const;
 
-    void renderLanes (const EngineParams& p, int n);
-    void fireHit (const Pending& hit, std::int64_t sample);
-    void mixToOutput (const EngineParams& p, float* left, float* right, int n);
+    void renderLanes (const EngineParams& p, const Bank* chunkBank, float* const* bl, float* const* br, int n);
+    void fireHit (const EngineParams& p, const Bank* chunkBank, const Pending& hit, std::int64_t sample);
+    void mixToOutput (const EngineParams& p, float* left, float* right, int n, bool isPlaying);
     void publishView (const EngineParams& p, double ppq, const Bank* chunkBank);
     void publishRoll();
 
     double rate = 48000.0;
     bool prepared = false;
+    MasterChain master;
+    Voices voices;
 
     // Per-lane stereo buses, sized in prepare.
     std::array<std::vector<float>, numLanes> busLeft;

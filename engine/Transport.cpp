@@ -52,7 +52,7 @@ void Engine::followTransport (const EngineParams& p, const Gens& gens, const Gro
         if (wasPlaying)
         {
             emptyPending();
-            bassGateOpen = false;
+            voices.releaseBass();
         }
         return;
     }
