@@ -36,7 +36,11 @@ void VirlProcessor::queueJob (std::function<void()> job)
 
 void VirlProcessor::timerCallback()
 {
-    const auto now = juce::Time::getMillisecondCounter();
+    backgroundTick (juce::Time::getMillisecondCounter());
+}
+
+void VirlProcessor::backgroundTick (juce::uint32 now)
+{
     {
         const juce::ScopedLock lock (bankLock);
         vl::releaseRetired (retiredBanks, now);

@@ -79,6 +79,12 @@ public:
     // Pool thread: refills the ghost box from the own output or the ring.
     void refreshSpoke();
 
+    // Message thread: one tick of the background duties at millisecond counter now. The 100 ms
+    // timer calls it; tests call it with chosen times.
+    void backgroundTick (juce::uint32 now);
+    // Any thread: radio chops queued or running.
+    int radioJobsPending() const { return radioBusy.load(); }
+
     // Message thread: extracts the groove of a drum loop (EGEN) on the pool and hands it to the
     // engine; a file without a clear pulse keeps the previous groove. onDone (message thread) tells
     // whether a groove was taken.

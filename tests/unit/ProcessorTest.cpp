@@ -233,3 +233,29 @@ TEST (Processor, HostFacingProperties)
 }
 
 } // namespace
+
+namespace
+{
+// Two instances start alike (no message loop runs, so no variant arrives), so the mono one must
+// carry exactly the average of what the stereo one plays.
+TEST (Processor, MonoOutputCarriesTheAverage)
+{
+    VirlProcessor stereo, mono;
+    for (auto* p : { &stereo, &mono })
+        p->prepareToPlay (48000.0, 4096);
+    juce::MidiBuffer midi;
+    float loudest = 0.0f;
+    for (const int n : { 512, 4096, 3000, 2049, 77 })
+    {
+        juce::AudioBuffer<float> two (2, n), one (1, n);
+        stereo.processBlock (two, midi);
+        mono.processBlock (one, midi);
+        for (int i = 0; i < n; ++i)
+        {
+            ASSERT_FLOAT_EQ (one.getSample (0, i), (two.getSample (0, i) + two.getSample (1, i)) * 0.5f) << n << " frames, frame " << i;
+            loudest = std::max (loudest, std::abs (one.getSample (0, i)));
+        }
+    }
+    EXPECT_GT (loudest, 0.01f) << "the comparison must be about sound, not silence";
+}
+} // namespace
