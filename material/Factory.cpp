@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <cstddef>
 #include <utility>
+#include <vector>
 
 namespace vl::factory
 {
@@ -80,17 +82,47 @@ std::shared_ptr<const Virl> make (std::vector<float> samples, int box, float pit
     return chip;
 }
 
+// Every chip depends only on its own seed, so the chips are made on two threads: a project with
+// ten instances opens noticeably faster, and the bank is the same as one made in a row.
 std::shared_ptr<Bank> build (std::uint32_t seed)
 {
-    auto bank = std::make_shared<Bank>();
+    struct Job
+    {
+        std::size_t box;
+        std::uint32_t chipSeed;
+    };
+    std::vector<Job> jobs;
     for (std::size_t b = 0; b < recipes.size(); ++b)
     {
         const auto boxSeed = gv::hashMix (seed, static_cast<std::uint32_t> (b + 1));
-        auto& box = bank->boxes[b];
-        box.reserve (static_cast<std::size_t> (boxSizes[b]));
         for (int k = 0; k < boxSizes[b]; ++k)
-            box.push_back (recipes[b] (gv::hashMix (boxSeed, static_cast<std::uint32_t> (k))));
-        sortBox (box);
+            jobs.push_back ({ b, gv::hashMix (boxSeed, static_cast<std::uint32_t> (k)) });
+    }
+
+    std::vector<std::shared_ptr<const Virl>> chips (jobs.size());
+    const auto makeEvery = [&] (std::size_t first) {
+        for (std::size_t i = first; i < jobs.size(); i += 2)
+            chips[i] = recipes[jobs[i].box] (jobs[i].chipSeed);
+    };
+    std::future<void> other;
+    try
+    {
+        other = std::async (std::launch::async, makeEvery, std::size_t { 1 });
+    }
+    catch (const std::system_error&) // no thread to be had: make them all here
+    {
+        makeEvery (1);
+    }
+    makeEvery (0);
+    if (other.valid())
+        other.get();
+
+    auto bank = std::make_shared<Bank>();
+    for (std::size_t i = 0; i < jobs.size(); ++i)
+        bank->boxes[jobs[i].box].push_back (std::move (chips[i]));
+    for (std::size_t b = 0; b < recipes.size(); ++b)
+    {
+        sortBox (bank->boxes[b]);
         bank->factory[b] = true;
     }
     return bank;
