@@ -197,3 +197,69 @@ TEST (GhostRing, BothSourcesTakeTurnsWhileTheRingIsLive)
 }
 
 } // namespace
+
+namespace
+{
+// Two bars of sixteenths at 120 BPM, every second one 0.16 of a sixteenth late, louder on the beats.
+juce::File swungLoop (const juce::File& dir)
+{
+    const double rate = 48000.0, sixteenth = rate * 0.125;
+    juce::AudioBuffer<float> audio (1, (int) (sixteenth * 32));
+    audio.clear();
+    juce::Random random (4);
+    for (int step = 0; step < 32; ++step)
+    {
+        const int start = (int) ((step + (step % 2 == 1 ? 0.16 : 0.0)) * sixteenth);
+        const float level = step % 4 == 0 ? 0.9f : 0.45f;
+        for (int i = 0; i < 2000 && start + i < audio.getNumSamples(); ++i)
+            audio.setSample (0, start + i, level * (random.nextFloat() * 2.0f - 1.0f) * std::exp (-(float) i / 300.0f));
+    }
+    const auto file = dir.getChildFile ("swing.wav");
+    juce::WavAudioFormat wav;
+    std::unique_ptr<juce::AudioFormatWriter> writer (wav.createWriterFor (file.createOutputStream().release(), rate, 1, 16, {}, 0));
+    writer->writeFromAudioSampleBuffer (audio, 0, audio.getNumSamples());
+    return file;
+}
+
+TEST (Egen, ALoopBecomesTheCustomGrooveAndIsSaved)
+{
+    const auto dir = juce::File::createTempFile ("egen");
+    dir.createDirectory();
+    VirlProcessor processor;
+
+    std::optional<bool> taken;
+    processor.extractGrooveFrom (swungLoop (dir), [&] (bool ok) { taken = ok; });
+    for (int waited = 0; waited < 10000 && ! taken; waited += 10)
+        virltest::pumpMessages (10);
+    ASSERT_TRUE (taken.has_value());
+    EXPECT_TRUE (*taken);
+    EXPECT_TRUE (processor.hasCustomGroove());
+    EXPECT_NEAR (processor.getEngine().liveCustomGroove()[1], 0.16f, 0.04f) << "the swing of step 1";
+
+    juce::MemoryBlock state;
+    processor.getStateInformation (state);
+    const auto xml = juce::AudioProcessor::getXmlFromBinary (state.getData(), (int) state.getSize());
+    EXPECT_TRUE (xml->getStringAttribute ("egen").startsWith ("192."));
+
+    // Noise has no pulse: the groove stays.
+    const auto noise = dir.getChildFile ("noise.wav");
+    {
+        juce::AudioBuffer<float> audio (1, 96000);
+        juce::Random random (1);
+        for (int i = 0; i < audio.getNumSamples(); ++i)
+            audio.setSample (0, i, random.nextFloat() * 0.5f - 0.25f);
+        juce::WavAudioFormat wav;
+        std::unique_ptr<juce::AudioFormatWriter> writer (wav.createWriterFor (noise.createOutputStream().release(), 48000.0, 1, 16, {}, 0));
+        writer->writeFromAudioSampleBuffer (audio, 0, audio.getNumSamples());
+    }
+    const auto before = processor.getEngine().liveCustomGroove();
+    taken.reset();
+    processor.extractGrooveFrom (noise, [&] (bool ok) { taken = ok; });
+    for (int waited = 0; waited < 10000 && ! taken; waited += 10)
+        virltest::pumpMessages (10);
+    ASSERT_TRUE (taken.has_value());
+    EXPECT_FALSE (*taken);
+    EXPECT_EQ (processor.getEngine().liveCustomGroove(), before);
+    dir.deleteRecursively();
+}
+} // namespace
