@@ -160,6 +160,7 @@ private:
     void nextAll (std::uint32_t seed, const Gens& gens);
     void nextLane (int lane, std::uint32_t seed, const Gens& gens);
     void back (const Gens& gens);
+    void takeEntry (const HistoryEntry& entry, const Gens& gens);
     void setBookmark (std::int32_t slot);
     void recallBookmark (std::int32_t slot, const Gens& gens);
     std::uint64_t recorderPosition() const { return recorder.writePos(); }

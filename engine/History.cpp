@@ -87,7 +87,12 @@ void Engine::back (const Gens& gens)
         return;
     historyHead = (historyHead + historySize - 1) % historySize;
     --historyCount;
-    const auto& entry = history[(size_t) historyHead];
+    takeEntry (history[(size_t) historyHead], gens);
+}
+
+// Unfrozen lanes take the entry's patterns and seeds as new bases from the current bar on.
+void Engine::takeEntry (const HistoryEntry& entry, const Gens& gens)
+{
     const auto stamp = barStamp();
     for (int lane = 0; lane < numLanes; ++lane)
         if (! gens[(size_t) lane].frys)
@@ -106,14 +111,8 @@ void Engine::setBookmark (std::int32_t slot)
 void Engine::recallBookmark (std::int32_t slot, const Gens& gens)
 {
     const int i = slotOf (slot);
-    if (! bookmarkValid[(size_t) i].load())
-        return;
-    const auto& entry = bookmarks[(size_t) i];
-    const auto stamp = barStamp();
-    for (int lane = 0; lane < numLanes; ++lane)
-        if (! gens[(size_t) lane].frys)
-            roll.setBase (lane, entry.patterns[(size_t) lane], entry.seeds[(size_t) lane], stamp);
-    lastMutBar = stamp;
+    if (bookmarkValid[(size_t) i].load())
+        takeEntry (bookmarks[(size_t) i], gens);
 }
 
 void Engine::restoreRoll()

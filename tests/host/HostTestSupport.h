@@ -70,7 +70,8 @@ inline std::string encodeJuceBase64 (const std::string& bytes)
 }
 
 /** The XML document inside the plug-in's state as saved through lilv, or nullopt. */
-inline std::optional<std::string> stateXml (const std::string& turtle)
+/** Where the quoted state text sits in a saved Turtle state: the positions of its two quotes. */
+inline std::optional<std::pair<size_t, size_t>> stateStringQuotes (const std::string& turtle)
 {
     const auto key = "<" + pluginUri + ":StateString>";
     const auto at = turtle.find (key);
@@ -78,6 +79,15 @@ inline std::optional<std::string> stateXml (const std::string& turtle)
     const auto close = open == std::string::npos ? open : turtle.find ('"', open + 1);
     if (close == std::string::npos)
         return std::nullopt;
+    return std::pair { open, close };
+}
+
+inline std::optional<std::string> stateXml (const std::string& turtle)
+{
+    const auto quotes = stateStringQuotes (turtle);
+    if (! quotes)
+        return std::nullopt;
+    const auto [open, close] = *quotes;
     const auto block = decodeJuceBase64 (turtle.substr (open + 1, close - open - 1));
     // JUCE's binary XML: magic "VC2!", a 32-bit size, the text, a zero byte.
     if (! block || block->size() < 9 || block->compare (0, 4, "VC2!") != 0)
@@ -88,12 +98,10 @@ inline std::optional<std::string> stateXml (const std::string& turtle)
 /** The Turtle state with its XML document replaced, wrapped as JUCE's binary XML again. */
 inline std::optional<std::string> withStateXml (const std::string& turtle, const std::string& xml)
 {
-    const auto key = "<" + pluginUri + ":StateString>";
-    const auto at = turtle.find (key);
-    const auto open = at == std::string::npos ? at : turtle.find ('"', at + key.size());
-    const auto close = open == std::string::npos ? open : turtle.find ('"', open + 1);
-    if (close == std::string::npos)
+    const auto quotes = stateStringQuotes (turtle);
+    if (! quotes)
         return std::nullopt;
+    const auto [open, close] = *quotes;
     std::string block = "VC2!";
     const auto size = (uint32_t) xml.size();
     for (int i = 0; i < 4; ++i)
