@@ -13,6 +13,15 @@ namespace vl
 
 Engine::Engine()
 {
+    // Sized here as well as in prepare, so a host that runs a block before preparing gets silence
+    // at 48 kHz rather than a write through an empty buffer.
+    for (int i = 0; i < numLanes; ++i)
+    {
+        busLeft[(size_t) i].assign (maxChunk, 0.0f);
+        busRight[(size_t) i].assign (maxChunk, 0.0f);
+    }
+    master.prepare (rate);
+    voices.prepare (rate);
     lastChip.fill (-1);
     laneGate.fill (1.0f);
     laneGateShown.fill (1.0f);

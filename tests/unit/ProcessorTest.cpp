@@ -259,3 +259,17 @@ TEST (Processor, MonoOutputCarriesTheAverage)
     EXPECT_GT (loudest, 0.01f) << "the comparison must be about sound, not silence";
 }
 } // namespace
+
+namespace
+{
+TEST (Processor, ABlockBeforePrepareIsHarmless)
+{
+    VirlProcessor processor;
+    juce::AudioBuffer<float> buffer (2, 1024);
+    juce::MidiBuffer midi;
+    processor.processBlock (buffer, midi);
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < 1024; ++i)
+            ASSERT_TRUE (std::isfinite (buffer.getSample (c, i)));
+}
+} // namespace
