@@ -11,7 +11,10 @@ namespace
 {
 std::optional<juce::MemoryBlock> decode (const juce::String& text, size_t expectedSize)
 {
-    if (text.isEmpty())
+    // JUCE's decoder allocates whatever size the text's prefix claims ("4000000000." would take
+    // gigabytes), so the prefix must name exactly the size expected before it gets there.
+    const auto prefix = text.upToFirstOccurrenceOf (".", false, false);
+    if (prefix.isEmpty() || ! prefix.containsOnly ("0123456789") || prefix != juce::String ((juce::uint64) expectedSize))
         return std::nullopt;
     juce::MemoryBlock block;
     if (! block.fromBase64Encoding (text) || block.getSize() != expectedSize)

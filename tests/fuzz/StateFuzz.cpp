@@ -1,7 +1,9 @@
 // libFuzzer: any bytes as a saved state. The instance must stay usable and keep playing.
 #include "plugin/VirlProcessor.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <string>
 #include <cstdint>
 
 namespace
@@ -21,7 +23,10 @@ VirlProcessor& instance()
 // A valid state with the fuzzer's bytes in the places a damaged project file would carry them.
 juce::MemoryBlock wrapped (const std::uint8_t* data, size_t size)
 {
-    const juce::String text (juce::CharPointer_UTF8 (reinterpret_cast<const char*> (data)), size);
+    std::string ascii;
+    for (size_t i = 0; i < size; ++i)
+        ascii += (char) std::max (1, data[i] & 0x7f); // text attributes hold valid text
+    const juce::String text (ascii);
     juce::XmlElement xml ("VIRL");
     xml.setAttribute ("preset", text.getIntValue());
     xml.setAttribute ("bibliotek", text);

@@ -170,3 +170,16 @@ TEST (State, RollBytesAreNormalisedOnTheWayIn)
 }
 
 } // namespace
+
+namespace
+{
+// A damaged project can claim any size in a blob's prefix; nothing may be allocated for it.
+TEST (State, BlobPrefixesMustNameTheExpectedSize)
+{
+    for (const char* text : { "4000000000.ABC", "-99.ABC", "18446744073709551615.A", "2248", "2248x.AAAA", ".AAAA", "02248.AAAA" })
+    {
+        EXPECT_FALSE (vl::decodeRoll (text).has_value()) << text;
+        EXPECT_FALSE (vl::decodeEgen (text).has_value()) << text;
+    }
+}
+} // namespace
