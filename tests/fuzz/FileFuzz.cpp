@@ -9,8 +9,10 @@ namespace
 {
 VirlProcessor& instance()
 {
-    static juce::ScopedJuceInitialiser_GUI juce;
-    static VirlProcessor processor;
+    // Never torn down: libFuzzer exits from inside the run, and JUCE's shutdown would race the
+    // statics it leaves behind.
+    [[maybe_unused]] static auto* juce = new juce::ScopedJuceInitialiser_GUI();
+    static auto& processor = *new VirlProcessor();
     return processor;
 }
 
