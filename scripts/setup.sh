@@ -46,7 +46,7 @@ fi
 apt_dir="$cache/apt"
 mkdir -p "$apt_dir/lists/partial" "$apt_dir/archives/partial" "$cache/src"
 echo "deb-src $mirror trixie main" > "$apt_dir/sources.list"
-apt_opts=(-o "Dir::Etc::sourcelist=$apt_dir/sources.list" -o Dir::Etc::sourceparts=/nonexistent
+apt_opts=(-o "Dir::Etc::sourcelist=$apt_dir/sources.list" -o Dir::Etc::sourceparts=/nonexistent -o APT::Sandbox::User=root
           -o "Dir::State::Lists=$apt_dir/lists" -o "Dir::Cache=$apt_dir")
 apt-get "${apt_opts[@]}" -qq update
 (cd "$cache/src" && apt-get "${apt_opts[@]}" -qq source --download-only juce=8.0.6+ds-2)
