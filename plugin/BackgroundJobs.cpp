@@ -174,11 +174,7 @@ void VirlProcessor::extractGrooveFrom (const juce::File& loop, std::function<voi
             if (alive.lock() == nullptr)
                 return;
             if (groove)
-            {
-                egenDna = *groove;
-                egenValid = true;
-                engine.setCustomDna (egenDna);
-            }
+                takeGroove (groove);
             if (onDone)
                 onDone (groove.has_value());
         });

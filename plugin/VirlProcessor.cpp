@@ -77,8 +77,8 @@ void VirlProcessor::prepareToPlay (double sampleRate, int)
         const juce::ScopedLock lock (recorderReadLock);
         engine.prepare (sampleRate, vl::guldMinutes[(size_t) guldIndex]);
     }
-    if (egenValid)
-        engine.setCustomDna (egenDna);
+    if (const auto groove = heldGroove())
+        takeGroove (groove);
     setLatencySamples (latencySamples);
 }
 
@@ -151,6 +151,26 @@ void VirlProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBu
     lastPpq = frozen ? transport.ppq : transport.ppq + n * transport.bpm / 60.0 / engine.sampleRate();
 }
 
+void VirlProcessor::takeGroove (const std::optional<std::array<float, 48>>& groove)
+{
+    const juce::ScopedLock lock (egenLock);
+    egenValid = groove.has_value();
+    egenDna = groove.value_or (std::array<float, 48> {});
+    engine.setCustomDna (egenDna);
+}
+
+std::optional<std::array<float, 48>> VirlProcessor::heldGroove() const
+{
+    const juce::ScopedLock lock (egenLock);
+    return egenValid ? std::optional (egenDna) : std::nullopt;
+}
+
+bool VirlProcessor::hasCustomGroove() const
+{
+    const juce::ScopedLock lock (egenLock);
+    return egenValid;
+}
+
 bool VirlProcessor::postToEngine (vl::Command command)
 {
     return engine.post (command);
@@ -208,7 +228,7 @@ void VirlProcessor::setValues (const std::vector<std::pair<juce::String, float>>
 void VirlProcessor::randomiseAll()
 {
     pushUndoSnapshot();
-    setValues (vl::randomAllValues (random, egenValid));
+    setValues (vl::randomAllValues (random, hasCustomGroove()));
     postToEngine ({ vl::NextAll, 0, random.nextInt(), 0 });
 }
 
@@ -242,8 +262,8 @@ void VirlProcessor::getStateInformation (juce::MemoryBlock& destination)
         state.setProperty ("bibliotek", library.joinIntoString ("\n"), nullptr);
     }
     state.setProperty ("rulle", vl::encodeRoll (engine.publishedRoll()), nullptr);
-    if (egenValid)
-        state.setProperty ("egen", vl::encodeEgen (egenDna), nullptr);
+    if (const auto groove = heldGroove())
+        state.setProperty ("egen", vl::encodeEgen (*groove), nullptr);
 
     if (const auto xml = state.createXml())
         copyXmlToBinary (*xml, destination);
@@ -287,10 +307,7 @@ void VirlProcessor::setStateInformation (const void* data, int sizeInBytes)
     }
 
     // A project without its own groove does not inherit the one this instance happened to hold.
-    const auto groove = vl::decodeEgen (egen.toString());
-    egenValid = groove.has_value();
-    egenDna = groove.value_or (std::array<float, 48> {});
-    engine.setCustomDna (egenDna);
+    takeGroove (vl::decodeEgen (egen.toString()));
 }
 
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()

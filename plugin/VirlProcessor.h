@@ -11,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "material/BankRetirement.h"
@@ -89,7 +90,7 @@ public:
     // engine; a file without a clear pulse keeps the previous groove. onDone (message thread) tells
     // whether a groove was taken.
     void extractGrooveFrom (const juce::File& loop, std::function<void (bool)> onDone = {});
-    bool hasCustomGroove() const { return egenValid; }
+    bool hasCustomGroove() const;
     // Message thread: whether the ring channel ringlakanal picks has a live writer.
     bool isRingLive() const;
 
@@ -112,6 +113,9 @@ private:
     bool readRing (std::vector<float>& left, std::vector<float>& right);
     void renderBlock (float* left, float* right, int n, const vl::BlockTransport& transport, int offsetFrames);
     void readMidi (const juce::MidiBuffer& midi);
+    // Any non-audio thread: keeps the EGEN groove (or none) and hands it to the engine.
+    void takeGroove (const std::optional<std::array<float, 48>>& groove);
+    std::optional<std::array<float, 48>> heldGroove() const;
     void pushUndoSnapshot();
     void setValues (const std::vector<std::pair<juce::String, float>>& values);
 
@@ -137,6 +141,9 @@ private:
     std::shared_ptr<int> aliveToken;
     juce::int64 lastRadioBar = -1;
     juce::uint32 lastRefreshMs = 0;
+    // State restores (host thread), extraction results (message thread) and prepareToPlay all
+    // write the groove; one lock keeps the values and the engine's buffer switch in step.
+    mutable juce::CriticalSection egenLock;
     std::array<float, 48> egenDna {};
     bool egenValid = false;
     int bookmarkSlotCounter = 0;
