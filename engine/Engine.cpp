@@ -232,7 +232,9 @@ RollSnapshot Engine::publishedRoll() const
 
 void Engine::setRestoreSnapshot (const RollSnapshot& snapshot)
 {
-    restoreSnapshot = snapshot;
+    const int idle = 1 - liveRestoreSnapshot.load (std::memory_order_acquire);
+    restoreSnapshots[(size_t) idle] = snapshot;
+    liveRestoreSnapshot.store (idle, std::memory_order_release);
 }
 
 void Engine::setCustomDna (const std::array<float, 48>& values)

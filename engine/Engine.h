@@ -182,7 +182,10 @@ private:
     std::array<std::vector<float>, numLanes> busRight;
 
     CommandQueue commands;
-    RollSnapshot restoreSnapshot {};
+    // Two buffers, as for the custom groove: a restore writes the idle one and then makes it live,
+    // so a second restore never writes the snapshot the audio thread may be copying.
+    std::array<RollSnapshot, 2> restoreSnapshots {};
+    std::atomic<int> liveRestoreSnapshot { 0 };
     std::array<std::array<float, 48>, 2> customDna {};
     std::atomic<int> liveCustomDna { 0 };
 

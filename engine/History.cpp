@@ -117,6 +117,7 @@ void Engine::recallBookmark (std::int32_t slot, const Gens& gens)
 
 void Engine::restoreRoll()
 {
+    const auto& restoreSnapshot = restoreSnapshots[(size_t) liveRestoreSnapshot.load (std::memory_order_acquire)];
     for (int i = 0; i < numLanes; ++i)
     {
         const auto& saved = restoreSnapshot.lanes[i];
