@@ -4,9 +4,6 @@
 #include "material/Factory.h"
 #include "plugin/Chunking.h"
 #include "plugin/Parameters.h"
-#include "plugin/Presets.h"
-#include "plugin/Randomise.h"
-#include "plugin/StateBlob.h"
 
 #include <algorithm>
 #include <thread>
@@ -14,16 +11,7 @@
 namespace
 {
 constexpr int poolDrainMs = 4000;
-constexpr int presetVariantDelayMs = 60;
-constexpr size_t undoDepth = 24;
 constexpr int monoPiece = 2048;
-
-void setToValue (juce::RangedAudioParameter& param, float value)
-{
-    param.beginChangeGesture();
-    param.setValueNotifyingHost (param.convertTo0to1 (param.getNormalisableRange().snapToLegalValue (value)));
-    param.endChangeGesture();
-}
 } // namespace
 
 VirlProcessor::VirlProcessor()
@@ -151,163 +139,9 @@ void VirlProcessor::processBlock (juce::AudioBuffer<float>& buffer, juce::MidiBu
     lastPpq = frozen ? transport.ppq : transport.ppq + n * transport.bpm / 60.0 / engine.sampleRate();
 }
 
-void VirlProcessor::takeGroove (const std::optional<std::array<float, 48>>& groove)
-{
-    const juce::ScopedLock lock (egenLock);
-    egenValid = groove.has_value();
-    egenDna = groove.value_or (std::array<float, 48> {});
-    engine.setCustomDna (egenDna);
-}
-
-std::optional<std::array<float, 48>> VirlProcessor::heldGroove() const
-{
-    const juce::ScopedLock lock (egenLock);
-    return egenValid ? std::optional (egenDna) : std::nullopt;
-}
-
-bool VirlProcessor::hasCustomGroove() const
-{
-    const juce::ScopedLock lock (egenLock);
-    return egenValid;
-}
-
 bool VirlProcessor::postToEngine (vl::Command command)
 {
     return engine.post (command);
-}
-
-void VirlProcessor::applyPreset (int index)
-{
-    const auto& list = vl::presets();
-    if (index < 0 || index >= (int) list.size())
-        return;
-    const auto& preset = list[(size_t) index];
-
-    pushUndoSnapshot();
-
-    for (auto* p : getParameters())
-    {
-        auto* param = dynamic_cast<juce::RangedAudioParameter*> (p);
-        if (param == nullptr)
-            continue;
-        if (std::find (vl::keep.begin(), vl::keep.end(), param->paramID) != vl::keep.end())
-            continue;
-        param->beginChangeGesture();
-        param->setValueNotifyingHost (param->getDefaultValue());
-        param->endChangeGesture();
-    }
-    setValues (preset.values);
-
-    currentPreset.exchange (index);
-
-    std::weak_ptr<int> alive = aliveToken;
-    const auto generation = presetGeneration.load();
-    const auto seed = preset.seed;
-    juce::Timer::callAfterDelay (presetVariantDelayMs, [this, alive, generation, seed] {
-        const auto token = alive.lock();
-        if (token == nullptr || presetGeneration.load() != generation)
-            return;
-        postToEngine ({ vl::NextAll, 0, (std::int32_t) seed, 0 });
-    });
-}
-
-void VirlProcessor::pushUndoSnapshot()
-{
-    undoStack.push_back (apvts.copyState());
-    if (undoStack.size() > undoDepth)
-        undoStack.erase (undoStack.begin(), undoStack.begin() + (std::ptrdiff_t) (undoStack.size() - undoDepth));
-}
-
-void VirlProcessor::setValues (const std::vector<std::pair<juce::String, float>>& values)
-{
-    for (const auto& [id, value] : values)
-        if (auto* param = apvts.getParameter (id))
-            setToValue (*param, value);
-}
-
-void VirlProcessor::randomiseAll()
-{
-    pushUndoSnapshot();
-    setValues (vl::randomAllValues (random, hasCustomGroove()));
-    postToEngine ({ vl::NextAll, 0, random.nextInt(), 0 });
-}
-
-void VirlProcessor::randomiseLane (int lane)
-{
-    if (lane < 0 || lane >= vl::numLanes)
-        return;
-    pushUndoSnapshot();
-    setValues (vl::randomLaneValues (lane, random));
-    postToEngine ({ vl::NextLane, lane, random.nextInt(), 0 }); // "ett nytt mönster"; KICK keeps its own
-}
-
-bool VirlProcessor::undo()
-{
-    if (undoStack.empty())
-        return false;
-    const auto snapshot = undoStack.back();
-    undoStack.pop_back();
-    for (const auto& child : snapshot)
-        if (auto* param = apvts.getParameter (child.getProperty ("id").toString()))
-            setToValue (*param, (float) child.getProperty ("value"));
-    return true;
-}
-
-void VirlProcessor::getStateInformation (juce::MemoryBlock& destination)
-{
-    auto state = apvts.copyState();
-    state.setProperty ("preset", currentPreset.load(), nullptr);
-    {
-        const juce::ScopedLock lock (sourceLock);
-        state.setProperty ("bibliotek", library.joinIntoString ("\n"), nullptr);
-    }
-    state.setProperty ("rulle", vl::encodeRoll (engine.publishedRoll()), nullptr);
-    if (const auto groove = heldGroove())
-        state.setProperty ("egen", vl::encodeEgen (*groove), nullptr);
-
-    if (const auto xml = state.createXml())
-        copyXmlToBinary (*xml, destination);
-}
-
-void VirlProcessor::setStateInformation (const void* data, int sizeInBytes)
-{
-    if (data == nullptr || sizeInBytes <= 0)
-        return;
-    const auto xml = getXmlFromBinary (data, sizeInBytes);
-    if (xml == nullptr || ! xml->hasTagName ("VIRL"))
-        return;
-
-    // Whatever the restored state holds supersedes a preset variant still waiting to be posted.
-    ++presetGeneration;
-
-    auto tree = juce::ValueTree::fromXml (*xml);
-    const auto preset = tree.getProperty ("preset");
-    const auto bibliotek = tree.getProperty ("bibliotek");
-    const auto rulle = tree.getProperty ("rulle");
-    const auto egen = tree.getProperty ("egen");
-    for (const auto* attribute : { "preset", "bibliotek", "rulle", "egen" })
-        tree.removeProperty (attribute, nullptr);
-    vl::dropUnusableValues (tree);
-    apvts.replaceState (tree);
-
-    if (! preset.isVoid())
-        currentPreset.exchange (std::clamp ((int) preset, -1, (int) vl::presets().size() - 1));
-
-    if (! bibliotek.isVoid())
-    {
-        const juce::ScopedLock lock (sourceLock);
-        library = juce::StringArray::fromTokens (bibliotek.toString(), "\n", {});
-        library.removeEmptyStrings();
-    }
-
-    if (const auto roll = vl::decodeRoll (rulle.toString()))
-    {
-        engine.setRestoreSnapshot (*roll);
-        engine.post ({ vl::RestoreRoll, 0, 0, 0 });
-    }
-
-    // A project without its own groove does not inherit the one this instance happened to hold.
-    takeGroove (vl::decodeEgen (egen.toString()));
 }
 
 juce::AudioProcessor* JUCE_CALLTYPE createPluginFilter()
