@@ -1,6 +1,8 @@
 // The chopper's stages, each a pure function over 48 kHz buffers; chop() runs them in order.
 #pragma once
 
+#include "material/LargeBuffer.h"
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -25,7 +27,7 @@ struct Slice
 // The source at 48 kHz, linearly interpolated; mono = (left + right) · 0.5.
 struct Resampled
 {
-    std::vector<float> left, right, mono;
+    LargeFloats left, right, mono;
 };
 
 // Empty when the rate is not a positive finite number or the result would not fit an int.
