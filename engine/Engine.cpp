@@ -13,13 +13,7 @@ namespace vl
 
 Engine::Engine()
 {
-    // Sized here as well as in prepare, so a host that runs a block before preparing gets silence
-    // at 48 kHz rather than a write through an empty buffer.
-    for (int i = 0; i < numLanes; ++i)
-    {
-        busLeft[(size_t) i].assign (maxChunk, 0.0f);
-        busRight[(size_t) i].assign (maxChunk, 0.0f);
-    }
+    // Ready at 48 kHz, so a host that runs a block before preparing gets a sound, not a fault.
     master.prepare (rate);
     voices.prepare (rate);
     lastChip.fill (-1);
@@ -36,8 +30,8 @@ void Engine::prepare (double sampleRate, int recorderMinutes)
     voices.prepare (rate);
     for (int i = 0; i < numLanes; ++i)
     {
-        busLeft[(size_t) i].assign (maxChunk, 0.0f);
-        busRight[(size_t) i].assign (maxChunk, 0.0f);
+        busLeft[(size_t) i].fill (0.0f);
+        busRight[(size_t) i].fill (0.0f);
     }
     resync = true;
     pendingCount.store (0, std::memory_order_release);

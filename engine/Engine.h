@@ -16,7 +16,6 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <vector>
 
 namespace vl
 {
@@ -178,8 +177,9 @@ private:
     Voices voices;
 
     // Per-lane stereo buses, sized in prepare.
-    std::array<std::vector<float>, numLanes> busLeft;
-    std::array<std::vector<float>, numLanes> busRight;
+    // Per-lane stereo buses; a chunk never exceeds their length.
+    std::array<std::array<float, maxChunk>, numLanes> busLeft {};
+    std::array<std::array<float, maxChunk>, numLanes> busRight {};
 
     CommandQueue commands;
     // Two buffers, as for the custom groove: a restore writes the idle one and then makes it live,
